@@ -1,0 +1,114 @@
+#pragma once
+
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "common/lease_entry.h"
+
+namespace tamrix {
+
+class Clock;
+class ConflictProbe;
+class EventSink;
+class FileSystem;
+class HostLookup;
+struct ServerSettings;
+
+inline constexpr int kMaxPoolSize = 256;
+inline constexpr Seconds kOfferHoldSeconds = 30;
+inline constexpr int kMaintenanceIntervalMs = 5000;
+
+// The sixteen settings values the table takes at init, in the order engine start hands them.
+struct LeaseTableSettings {
+  std::string StartIPAddr, EndIPAddr, SubnetMask, Gateway, DNSAddr1, DNSAddr2, DomainName,
+      WINSAddr1, WINSAddr2, ScopeID;
+  std::int32_t LeaseTime = -1;
+  std::int32_t ExtendTime = 0;
+  std::string SMTP, POP3, NNTP, NTP;
+};
+LeaseTableSettings LeaseTableSettingsFrom(const ServerSettings& settings);
+
+// What the table needs of the machine; all references outlive the table.
+struct LeaseTableEnvironment {
+  Clock& clock;
+  HostLookup& hosts;
+  FileSystem& files;
+  EventSink& events;
+  ConflictProbe& probe;
+  const ServerSettings& settings;  // OptUsePing, OptPingTry, OptPingWait, read at each offer
+  std::string databasePath;        // TAMRIX.db
+  bool runMaintenanceThread = true;  // tests drive MaintenancePass() themselves
+};
+
+// The engine's memory of the pool: one entry per address, guarded by one lock that no
+// operation takes twice. Every operation answers no (0) while the table is not ready.
+class LeaseTable {
+ public:
+  explicit LeaseTable(LeaseTableEnvironment environment);
+  ~LeaseTable();
+  LeaseTable(const LeaseTable&) = delete;
+  LeaseTable& operator=(const LeaseTable&) = delete;
+
+  int LeaseTableInit(const LeaseTableSettings& settings);  // 0, or -1 on a refused setting
+  void LeaseTableShutdown();  // saves TAMRIX.db, stops maintenance, marks not ready
+
+  std::uint32_t OfferAddress(std::string_view hostName, const ClientId& client);
+  int ConfirmRequest(std::uint32_t address, std::string_view hostName, const ClientId& client);
+  int CancelOffer(const ClientId& client);
+  int ReleaseAddress(std::uint32_t address, const ClientId& client);
+  int MarkConflict(std::uint32_t address, std::string_view hostName);
+  std::uint32_t FindReservedAddress(const ClientId& client);
+  int FindReservedName(const ClientId& client, std::array<char, kHostNameField>& name);
+  int IsOutsidePool(std::uint32_t address) const;
+  int CopyLeaseTable(std::span<LeaseEntry, kMaxPoolSize> out);
+  std::uint32_t ServerAddress();
+
+  // One pass of the maintenance thread: bound entries past expiry enter grace, offered and grace
+  // entries past expiry are freed with report 10001.
+  void MaintenancePass();
+
+  bool IsReady() const;
+  // Settings accessors (0 or empty when not configured).
+  std::uint32_t SubnetMask() const { return mask_; }
+  std::uint32_t Gateway() const { return gateway_; }
+  std::uint32_t Dns1() const { return dns_[0]; }
+  std::uint32_t Dns2() const { return dns_[1]; }
+  const std::string& DomainName() const { return domainName_; }
+  std::uint32_t Wins1() const { return wins_[0]; }
+  std::uint32_t Wins2() const { return wins_[1]; }
+  const std::string& ScopeId() const { return scopeId_; }
+  std::uint32_t Smtp() const { return smtp_; }
+  std::uint32_t Pop3() const { return pop3_; }
+  std::uint32_t Nntp() const { return nntp_; }
+  std::uint32_t Ntp() const { return ntp_; }
+  std::uint32_t LeaseTimeValue() const;
+  std::uint32_t RenewalTime() const;
+  std::uint32_t RebindingTime() const;
+
+ private:
+  // Implementation details are the table's own; see lease_table.cpp.
+  LeaseTableEnvironment env_;
+  mutable std::mutex lock_;
+  std::array<LeaseEntry, kMaxPoolSize> entries_{};
+  int count_ = 0;
+  std::uint32_t poolStart_ = 0, poolEnd_ = 0, mask_ = 0, gateway_ = 0;
+  std::uint32_t dns_[2] = {0, 0}, wins_[2] = {0, 0};
+  std::string domainName_, scopeId_;
+  std::uint32_t leaseTime_ = 0;  // 0 = unlimited
+  std::int32_t extendTime_ = 0;
+  std::uint32_t smtp_ = 0, pop3_ = 0, nntp_ = 0, ntp_ = 0;
+  bool ready_ = false;  // written by init and shutdown on the control thread
+
+  std::thread maintenance_;
+  std::mutex maintenanceMutex_;
+  std::condition_variable maintenanceWake_;
+  bool maintenanceStop_ = false;
+};
+
+}  // namespace tamrix

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "common/client_id.h"
+#include "common/event_ids.h"
+
+namespace tamrix {
+
+class AllowedClientList;
+class EventSink;
+class LeaseTable;
+struct ServerSettings;
+
+inline constexpr std::size_t kDhcpMessageSize = 548;
+inline constexpr std::uint16_t kServerPort = 67;
+inline constexpr std::uint16_t kClientPort = 68;
+
+// A reply ready to send, and the report that follows a successful send.
+struct Reply {
+  std::array<std::uint8_t, kDhcpMessageSize> bytes{};
+  std::uint32_t destination = 0;  // host order
+  std::uint16_t port = kClientPort;
+  EventId sentEvent = EV_OFFER;   // 1002, 1005, 1006 or 1101
+  ClientId client;
+  std::uint32_t reportedAddress = 0;
+};
+
+// The server's rules for one request, free of I/O: bytes in, a reply (or none) out, reports to
+// the sink. Time comes from the lease table's clock.
+class RequestProcessor {
+ public:
+  RequestProcessor(LeaseTable& table, const ServerSettings& settings,
+                   const AllowedClientList& allowedClients, EventSink& events);
+
+  // Handles one received datagram (longer ones are read cut to 548 bytes).
+  std::optional<Reply> HandleRequest(std::span<const std::uint8_t> datagram);
+  // Makes the report that belongs to a reply once it has been sent.
+  void ReportSent(const Reply& reply);
+
+ private:
+  LeaseTable& table_;
+  const ServerSettings& settings_;
+  const AllowedClientList& allowedClients_;
+  EventSink& events_;
+};
+
+}  // namespace tamrix

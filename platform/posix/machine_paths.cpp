@@ -1,0 +1,23 @@
+#include "platform/machine_paths.h"
+
+#include <cstdlib>
+
+namespace tamrix {
+
+MachinePaths MachinePaths::FromEnvironment() {
+  MachinePaths paths;
+  if (const char* root = std::getenv("TAMRIX_SYSROOT")) paths.root = root;
+  while (!paths.root.empty() && paths.root.back() == '/') paths.root.pop_back();
+  return paths;
+}
+
+std::string MachinePaths::WindowsDirectory() const { return root + "/var/lib/tamrix"; }
+std::string MachinePaths::SystemDirectory() const { return root + "/usr/local/lib"; }
+std::string MachinePaths::RunDirectory() const { return root + "/run/tamrix"; }
+
+std::string JoinPath(const std::string& directory, const std::string& name) {
+  if (directory.empty() || directory.back() == '/') return directory + name;
+  return directory + "/" + name;
+}
+
+}  // namespace tamrix

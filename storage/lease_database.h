@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/lease_entry.h"
+
+namespace tamrix {
+
+inline constexpr std::string_view kLeaseDatabaseFileName = "TAMRIX.db";
+
+// One entry line of TAMRIX.db, as read.
+struct StoredLease {
+  std::uint32_t address = 0;
+  ClientId client;
+  std::uint32_t state = 0;
+  Seconds expiry = 0;
+  std::string hostName;  // up to the line end, at most 63 bytes
+};
+
+struct LeaseDatabaseFile {
+  std::uint32_t poolStart = 0;
+  std::uint32_t poolEnd = 0;
+  std::vector<StoredLease> leases;  // in file order
+  int skippedLines = 0;             // malformed lines passed over whole
+};
+
+// Reads the file's bytes. Nothing when the two header numbers cannot be read. A malformed entry
+// line (bad hex, missing comma, length above 17, too long) is skipped whole and counted.
+std::optional<LeaseDatabaseFile> ParseLeaseDatabase(std::string_view fileBytes);
+
+// The file for the pool [poolStart, poolEnd]: the two header lines, then one CRLF-ended line for
+// every held entry whose address lies in the pool, in the order given. Control bytes of a host
+// name are written as "?" so a name can never start a line of its own.
+std::string FormatLeaseDatabase(std::uint32_t poolStart, std::uint32_t poolEnd,
+                                std::span<const LeaseEntry> entries);
+
+// Copies a stored line into the table entry it names (identifier, state, expiry, host name).
+void RestoreEntry(const StoredLease& stored, LeaseEntry& entry);
+
+}  // namespace tamrix
