@@ -1,0 +1,16 @@
+#pragma once
+
+#include "engine/event_sink.h"
+
+namespace tamrix {
+
+// The reporter as the engine drives it: reports are written only while enabled, and the engine
+// closes the event source when it stops or fails to start.
+class EngineReporter : public EventSink {
+ public:
+  virtual void SetReportsEnabled(bool enabled) = 0;
+  // 1 when an open source was closed, 0 when there was none.
+  virtual int CloseEventSource() = 0;
+};
+
+}  // namespace tamrix

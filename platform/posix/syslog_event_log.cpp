@@ -1,0 +1,77 @@
+#include "platform/posix/syslog_event_log.h"
+
+#include <syslog.h>
+
+namespace tamrix {
+namespace {
+
+const char* TypeWord(EventType type) {
+  switch (type) {
+    case EventType::kError: return "error";
+    case EventType::kWarning: return "warning";
+    case EventType::kInformation: return "information";
+    case EventType::kSuccess: break;
+  }
+  return "success";
+}
+
+int Priority(EventType type) {
+  switch (type) {
+    case EventType::kError: return LOG_ERR;
+    case EventType::kWarning: return LOG_WARNING;
+    case EventType::kInformation: return LOG_INFO;
+    case EventType::kSuccess: break;
+  }
+  return LOG_NOTICE;
+}
+
+}  // namespace
+
+std::string DefaultMessageFilePath(const MachinePaths& paths) {
+  return JoinPath(JoinPath(paths.SystemDirectory(), "TAMRIX"), "TAMXEVT.dll");
+}
+
+std::string FormatLogEntry(EventType type, std::uint32_t identifier,
+                           std::span<const std::string> strings, const MessageFile& messages) {
+  std::string entry = "[" + std::to_string(identifier & 0xFFFF) + " " + TypeWord(type) + "]";
+  if (const auto text = messages.Text(identifier)) {
+    return entry + " " + ExpandMessage(*text, strings);
+  }
+  for (std::size_t i = 0; i < strings.size(); ++i) entry += (i == 0 ? " " : ", ") + strings[i];
+  return entry;
+}
+
+SyslogEventLog::SyslogEventLog(std::string messageFilePath)
+    : messageFilePath_(std::move(messageFilePath)) {}
+
+SyslogEventLog::~SyslogEventLog() { CloseSource(); }
+
+bool SyslogEventLog::OpenSource(const std::string& sourceName) {
+  std::lock_guard lock(mutex_);
+  if (open_) ::closelog();
+  ident_ = sourceName;
+  ::openlog(ident_.c_str(), LOG_PID, LOG_DAEMON);
+  // A missing message file is not a failure: entries then carry numbers and strings only.
+  messages_.Load(messageFilePath_);
+  open_ = true;
+  return true;
+}
+
+int SyslogEventLog::Write(EventType type, std::uint32_t identifier,
+                          std::span<const std::string> strings) {
+  std::lock_guard lock(mutex_);
+  if (!open_) return 0;
+  const std::string entry = FormatLogEntry(type, identifier, strings, messages_);
+  ::syslog(LOG_DAEMON | Priority(type), "%s", entry.c_str());
+  return 1;
+}
+
+void SyslogEventLog::CloseSource() {
+  std::lock_guard lock(mutex_);
+  if (!open_) return;
+  ::closelog();
+  messages_.Unload();
+  open_ = false;
+}
+
+}  // namespace tamrix
