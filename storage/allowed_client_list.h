@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,11 +38,13 @@ class AllowedClientList {
 };
 
 // Reads the file's bytes into the list (cleared first): one entry per line, comment up to the
-// line end (cut to 79 bytes); lines that do not start with a hex digit, announce more bytes than
-// they hold, or are refused by the insert are skipped. Returns the number of lines skipped.
+// line end (cut to 79 bytes, control bytes as "?"); lines that do not start with a hex digit,
+// announce more bytes than they hold, or are refused by the insert are skipped. Returns the
+// number of lines skipped (blank lines are not counted).
 int ParseAllowedClientList(std::string_view fileBytes, AllowedClientList& list);
 
-// One CRLF-ended line per entry: "%02X," for the length and each byte, then the comment.
+// One CRLF-ended line per entry: "%02X," for the length and each byte, then the comment (cut to
+// 79 bytes, control bytes written as "?" so a comment can never start a line of its own).
 std::string FormatAllowedClientList(const AllowedClientList& list);
 
 // The service's load from the Windows directory: 0 when read, -1 when the file cannot be read

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -12,6 +13,9 @@
 namespace tamrix {
 
 inline constexpr std::string_view kLeaseDatabaseFileName = "TAMRIX.db";
+// The part of an entry line after the address's comma never needs more (the longest line the
+// writers produce holds about half of it).
+inline constexpr std::size_t kMaxLeaseLineTail = 255;
 
 // One entry line of TAMRIX.db, as read.
 struct StoredLease {
@@ -19,7 +23,7 @@ struct StoredLease {
   ClientId client;
   std::uint32_t state = 0;
   Seconds expiry = 0;
-  std::string hostName;  // up to the line end, at most 63 bytes
+  std::string hostName;  // up to the line end, at most 63 bytes, control bytes as "?"
 };
 
 struct LeaseDatabaseFile {
@@ -30,16 +34,20 @@ struct LeaseDatabaseFile {
 };
 
 // Reads the file's bytes. Nothing when the two header numbers cannot be read. A malformed entry
-// line (bad hex, missing comma, length above 17, too long) is skipped whole and counted.
+// line (bad hex, missing comma, length above 17, too long) is skipped whole and counted; blank
+// lines are passed over without being counted. Numbers may be lower case, have fewer digits than
+// the writer uses and have blanks before them.
 std::optional<LeaseDatabaseFile> ParseLeaseDatabase(std::string_view fileBytes);
 
 // The file for the pool [poolStart, poolEnd]: the two header lines, then one CRLF-ended line for
 // every held entry whose address lies in the pool, in the order given. Control bytes of a host
-// name are written as "?" so a name can never start a line of its own.
+// name are written as "?" so a name can never start a line of its own. An entry whose identifier
+// length is above 17 has no form the readers accept and is left out.
 std::string FormatLeaseDatabase(std::uint32_t poolStart, std::uint32_t poolEnd,
                                 std::span<const LeaseEntry> entries);
 
-// Copies a stored line into the table entry it names (identifier, state, expiry, host name).
+// Copies a stored line into the table entry it names (identifier, state, expiry, host name);
+// the entry keeps its address.
 void RestoreEntry(const StoredLease& stored, LeaseEntry& entry);
 
 }  // namespace tamrix
