@@ -14,7 +14,7 @@ std::string_view HostName(const LeaseEntry& entry) {
 void SetHostName(LeaseEntry& entry, std::string_view name) {
   entry.hostName.fill('\0');
   const std::size_t n = std::min(name.size(), kMaxHostNameLength);
-  std::memcpy(entry.hostName.data(), name.data(), n);
+  if (n > 0) std::memcpy(entry.hostName.data(), name.data(), n);  // an empty view may be null
 }
 
 }  // namespace tamrix

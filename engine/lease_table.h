@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -92,7 +93,17 @@ class LeaseTable {
   std::uint32_t RebindingTime() const;
 
  private:
-  // Implementation details are the table's own; see lease_table.cpp.
+  // Helpers whose name ends in Locked expect lock_ to be held by the caller.
+  LeaseEntry* FindEntryLocked(std::uint32_t address);
+  LeaseEntry* FindHeldByClientLocked(const ClientId& client);
+  bool AddressAnswersProbe(std::uint32_t address);
+  void RebuildPoolLocked(std::uint32_t start, std::uint32_t end, std::uint32_t mask, int count);
+  void LoadDatabase();
+  void SaveDatabase();
+  void StartMaintenance();
+  void StopMaintenance();
+  void MaintenanceLoop();
+
   LeaseTableEnvironment env_;
   mutable std::mutex lock_;
   std::array<LeaseEntry, kMaxPoolSize> entries_{};
@@ -103,7 +114,8 @@ class LeaseTable {
   std::uint32_t leaseTime_ = 0;  // 0 = unlimited
   std::int32_t extendTime_ = 0;
   std::uint32_t smtp_ = 0, pop3_ = 0, nntp_ = 0, ntp_ = 0;
-  bool ready_ = false;  // written by init and shutdown on the control thread
+  // Set last by init (release), so a thread that sees it set also sees the pool and settings.
+  std::atomic<bool> ready_{false};
 
   std::thread maintenance_;
   std::mutex maintenanceMutex_;

@@ -1,0 +1,256 @@
+#include "engine/lease_table.h"
+
+#include <algorithm>
+
+#include "common/address.h"
+#include "engine/conflict_probe.h"
+#include "engine/event_sink.h"
+#include "platform/clock.h"
+#include "platform/host_lookup.h"
+#include "storage/server_settings.h"
+
+namespace tamrix {
+namespace {
+
+constexpr std::uint32_t kUnlimitedLeaseTime = 0xFFFFFFFF;
+constexpr std::uint32_t kUnlimitedRenewalTime = 0x1FFFFFFE;
+constexpr std::uint32_t kUnlimitedRebindingTime = 0x1FFFFFFF;
+
+bool IsOverLong(const ClientId& client) { return client.length > kMaxClientIdLength; }
+
+// Identifier and expiry stay behind in a freed entry; nothing reads them while it is free.
+void SetFree(LeaseEntry& entry) {
+  entry.state = LEASE_FREE;
+  SetHostName(entry, {});
+}
+
+void SetConflict(LeaseEntry& entry, std::string_view hostName) {
+  entry.state = LEASE_RESERVED;
+  entry.client = ClientId{};
+  SetHostName(entry, hostName);
+  entry.expiry = 0;
+}
+
+void Assign(LeaseEntry& entry, std::uint32_t state, std::string_view hostName,
+            const ClientId& client, Seconds expiry) {
+  entry.state = state;
+  SetHostName(entry, hostName);
+  entry.client = client;
+  entry.expiry = expiry;
+}
+
+}  // namespace
+
+LeaseTable::LeaseTable(LeaseTableEnvironment environment) : env_(std::move(environment)) {}
+
+LeaseTable::~LeaseTable() { StopMaintenance(); }
+
+bool LeaseTable::IsReady() const { return ready_.load(std::memory_order_acquire); }
+
+LeaseEntry* LeaseTable::FindEntryLocked(std::uint32_t address) {
+  for (int i = 0; i < count_; ++i) {
+    if (entries_[i].address == address) return &entries_[i];
+  }
+  return nullptr;
+}
+
+LeaseEntry* LeaseTable::FindHeldByClientLocked(const ClientId& client) {
+  for (int i = 0; i < count_; ++i) {
+    if (IsHeld(entries_[i].state) && entries_[i].client == client) return &entries_[i];
+  }
+  return nullptr;
+}
+
+bool LeaseTable::AddressAnswersProbe(std::uint32_t address) {
+  const int tries = env_.settings.OptPingTry;
+  const int waitMs = env_.settings.OptPingWait;
+  for (int attempt = 0; attempt < tries; ++attempt) {
+    if (env_.probe.SendEcho(address, waitMs) != 0) return true;
+  }
+  return false;
+}
+
+std::uint32_t LeaseTable::OfferAddress(std::string_view hostName, const ClientId& client) {
+  if (IsOverLong(client) || !IsReady()) return 0;
+  // Conflicts are reported once the lock is free, so a slow event sink never holds up the table.
+  std::array<std::uint32_t, kMaxPoolSize> conflicts;
+  int conflictCount = 0;
+  std::uint32_t answer = 0;
+  {
+    std::lock_guard guard(lock_);
+    if (!client.IsEmpty()) {
+      if (const LeaseEntry* held = FindHeldByClientLocked(client)) answer = held->address;
+    }
+    const bool probe = env_.settings.OptUsePing != 0;
+    for (int i = 0; answer == 0 && i < count_; ++i) {
+      LeaseEntry& entry = entries_[i];
+      if (IsHeld(entry.state)) continue;
+      if (probe && AddressAnswersProbe(entry.address)) {
+        SetConflict(entry, kConflictHostName);
+        conflicts[conflictCount++] = entry.address;
+        continue;
+      }
+      Assign(entry, LEASE_OFFERED, hostName, client,
+             AddSeconds(env_.clock.Now(), kOfferHoldSeconds));
+      answer = entry.address;
+    }
+  }
+  for (int i = 0; i < conflictCount; ++i) {
+    env_.events.Report(EV_ADDRESS_CONFLICT, nullptr, conflicts[i]);
+  }
+  return answer;
+}
+
+int LeaseTable::ConfirmRequest(std::uint32_t address, std::string_view hostName,
+                               const ClientId& client) {
+  if (IsOverLong(client) || !IsReady()) return 0;
+  // One hold of the lock for the whole decision: nothing can slip in between the check that the
+  // client holds no other address and the binding.
+  std::lock_guard guard(lock_);
+  const bool identified = !client.IsEmpty();
+  if (identified) {
+    const LeaseEntry* held = FindHeldByClientLocked(client);
+    if (held != nullptr && held->address != address) return 0;
+  }
+  LeaseEntry* entry = FindEntryLocked(address);
+  if (entry == nullptr) return 0;
+  const bool sameClient = identified && entry->client == client;
+  if (HasReservedBit(entry->state) && sameClient) return 1;
+  if (IsHeld(entry->state) && sameClient) SetFree(*entry);
+  if (IsHeld(entry->state)) return 0;
+  const Seconds expiry =
+      leaseTime_ == 0 ? 0 : AddSeconds(env_.clock.Now(), static_cast<std::int64_t>(leaseTime_));
+  Assign(*entry, LEASE_BOUND, hostName, client, expiry);
+  return 1;
+}
+
+int LeaseTable::CancelOffer(const ClientId& client) {
+  if (IsOverLong(client) || client.IsEmpty() || !IsReady()) return 0;
+  std::lock_guard guard(lock_);
+  for (int i = 0; i < count_; ++i) {
+    LeaseEntry& entry = entries_[i];
+    if (HasOfferedBit(entry.state) && entry.client == client) {
+      SetFree(entry);
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int LeaseTable::ReleaseAddress(std::uint32_t address, const ClientId& client) {
+  if (IsOverLong(client) || !IsReady()) return 0;
+  std::lock_guard guard(lock_);
+  LeaseEntry* entry = FindEntryLocked(address);
+  if (entry == nullptr || HasReservedBit(entry->state)) return 0;
+  if (IsHeld(entry->state) && !client.IsEmpty() && !(entry->client == client)) return 0;
+  SetFree(*entry);
+  return 1;
+}
+
+int LeaseTable::MarkConflict(std::uint32_t address, std::string_view hostName) {
+  if (!IsReady()) return 0;
+  std::lock_guard guard(lock_);
+  LeaseEntry* entry = FindEntryLocked(address);
+  if (entry == nullptr) return 0;
+  SetConflict(*entry, hostName);
+  return 1;
+}
+
+std::uint32_t LeaseTable::FindReservedAddress(const ClientId& client) {
+  if (!client.IsValid() || !IsReady()) return 0;
+  std::lock_guard guard(lock_);
+  for (int i = 0; i < count_; ++i) {
+    if (HasReservedBit(entries_[i].state) && entries_[i].client == client) {
+      return entries_[i].address;
+    }
+  }
+  return 0;
+}
+
+int LeaseTable::FindReservedName(const ClientId& client, std::array<char, kHostNameField>& name) {
+  name.fill('\0');
+  if (!client.IsValid() || !IsReady()) return 0;
+  std::lock_guard guard(lock_);
+  for (int i = 0; i < count_; ++i) {
+    const LeaseEntry& entry = entries_[i];
+    if (HasReservedBit(entry.state) && entry.client == client) {
+      name = entry.hostName;
+      return static_cast<int>(HostName(entry).size());
+    }
+  }
+  return 0;
+}
+
+int LeaseTable::IsOutsidePool(std::uint32_t address) const {
+  if (!IsReady()) return 1;
+  return (address < poolStart_ || address > poolEnd_) ? 1 : 0;
+}
+
+int LeaseTable::CopyLeaseTable(std::span<LeaseEntry, kMaxPoolSize> out) {
+  if (!IsReady()) return 0;
+  std::lock_guard guard(lock_);
+  std::copy_n(entries_.begin(), count_, out.begin());
+  return count_;
+}
+
+std::uint32_t LeaseTable::ServerAddress() {
+  if (!IsReady()) return kBroadcastAddress;
+  // The resolver may be slow; ask it before the lock is taken.
+  const std::vector<std::uint32_t> addresses = env_.hosts.ThisHostAddresses();
+  if (addresses.empty()) return kBroadcastAddress;
+  std::lock_guard guard(lock_);
+  const std::uint32_t subnet = poolStart_ & mask_;
+  for (const std::uint32_t a : addresses) {
+    if ((a & mask_) != subnet) continue;
+    const LeaseEntry* entry = FindEntryLocked(a);
+    // An address inside the pool is ours only when it is kept out of the hands of clients.
+    if (entry == nullptr || HasReservedBit(entry->state)) return a;
+  }
+  return kBroadcastAddress;
+}
+
+void LeaseTable::MaintenancePass() {
+  if (!IsReady()) return;
+  struct Expired {
+    ClientId client;
+    std::uint32_t address;
+  };
+  std::array<Expired, kMaxPoolSize> expired;
+  int expiredCount = 0;
+  {
+    std::lock_guard guard(lock_);
+    const Seconds now = env_.clock.Now();
+    for (int i = 0; i < count_; ++i) {
+      LeaseEntry& entry = entries_[i];
+      if (entry.expiry == 0) continue;
+      if (HasBoundBit(entry.state) && now > entry.expiry) {
+        entry.state = LEASE_GRACE;
+        entry.expiry = AddSeconds(entry.expiry, extendTime_);
+      }
+      if (HasOfferedBit(entry.state) && now > entry.expiry) {
+        expired[expiredCount++] = {entry.client, entry.address};
+        entry.state = LEASE_FREE;
+        entry.expiry = 0;
+      }
+    }
+  }
+  for (int i = 0; i < expiredCount; ++i) {
+    env_.events.Report(EV_LEASE_EXPIRED, &expired[i].client, expired[i].address);
+  }
+}
+
+std::uint32_t LeaseTable::LeaseTimeValue() const {
+  return leaseTime_ == 0 ? kUnlimitedLeaseTime : leaseTime_;
+}
+
+std::uint32_t LeaseTable::RenewalTime() const {
+  if (leaseTime_ == 0) return kUnlimitedRenewalTime;
+  return std::max<std::uint32_t>(leaseTime_ / 2, 1);
+}
+
+std::uint32_t LeaseTable::RebindingTime() const {
+  if (leaseTime_ == 0) return kUnlimitedRebindingTime;
+  return std::max<std::uint32_t>(leaseTime_ - leaseTime_ / 8, 1);
+}
+
+}  // namespace tamrix
