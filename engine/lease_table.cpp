@@ -109,8 +109,10 @@ int LeaseTable::ConfirmRequest(std::uint32_t address, std::string_view hostName,
   std::lock_guard guard(lock_);
   const bool identified = !client.IsEmpty();
   if (identified) {
-    const LeaseEntry* held = FindHeldByClientLocked(client);
-    if (held != nullptr && held->address != address) return 0;
+    for (int i = 0; i < count_; ++i) {
+      const LeaseEntry& other = entries_[i];
+      if (IsHeld(other.state) && other.client == client && other.address != address) return 0;
+    }
   }
   LeaseEntry* entry = FindEntryLocked(address);
   if (entry == nullptr) return 0;

@@ -328,6 +328,13 @@ TEST(LeaseTable, RequestRules) {
   EXPECT_EQ(h.Entry(A + 4).state, LEASE_FREE);
   EXPECT_EQ(h.table.ConfirmRequest(A + 3, "y", Y), 0);  // held by another client
   EXPECT_EQ(h.table.ConfirmRequest(A + 10, "y", Y), 0);  // just past the pool
+  // Any other held entry of the client refuses, also one after the requested address.
+  h.StoreDatabase(A, A + 9, {Stored(A + 1, Y, LEASE_OFFERED, kT0 + 30, "y"),
+                             Stored(A + 2, Y, LEASE_OFFERED, kT0 + 30, "y")});
+  ASSERT_EQ(h.Init(), 0);
+  EXPECT_EQ(h.table.ConfirmRequest(A + 1, "y", Y), 0);
+  EXPECT_EQ(h.Entry(A + 1).state, LEASE_OFFERED);
+  ASSERT_EQ(h.table.ConfirmRequest(A + 3, "x", X), 1);
   EXPECT_EQ(h.table.IsOutsidePool(A - 1), 1);
   EXPECT_EQ(h.table.IsOutsidePool(A), 0);
   EXPECT_EQ(h.table.IsOutsidePool(A + 9), 0);
