@@ -7,6 +7,8 @@
 
 #include "common/client_id.h"
 #include "common/event_ids.h"
+#include "engine/dhcp_message.h"
+#include "engine/reply_writer.h"
 
 namespace tamrix {
 
@@ -15,7 +17,6 @@ class EventSink;
 class LeaseTable;
 struct ServerSettings;
 
-inline constexpr std::size_t kDhcpMessageSize = 548;
 inline constexpr std::uint16_t kServerPort = 67;
 inline constexpr std::uint16_t kClientPort = 68;
 
@@ -23,7 +24,7 @@ inline constexpr std::uint16_t kClientPort = 68;
 struct Reply {
   std::array<std::uint8_t, kDhcpMessageSize> bytes{};
   std::uint32_t destination = 0;  // host order
-  std::uint16_t port = kClientPort;
+  std::uint16_t port = kClientPort;  // a relay agent is answered on the server port
   EventId sentEvent = EV_OFFER;   // 1002, 1005, 1006 or 1101
   ClientId client;
   std::uint32_t reportedAddress = 0;
@@ -42,6 +43,18 @@ class RequestProcessor {
   void ReportSent(const Reply& reply);
 
  private:
+  bool IsAdmitted(const ClientId& client);
+  std::optional<Reply> ActOn(const ParsedRequest& request, DhcpMessage& message);
+  std::optional<Reply> AnswerBootp(const ParsedRequest& request, DhcpMessage& message);
+  std::optional<Reply> AnswerDiscover(const ParsedRequest& request, DhcpMessage& message);
+  std::optional<Reply> AnswerRequest(const ParsedRequest& request, DhcpMessage& message);
+  std::optional<Reply> AnswerInform(const ParsedRequest& request, DhcpMessage& message);
+  void TakeDecline(const ParsedRequest& request);
+  void TakeRelease(const ParsedRequest& request);
+  std::optional<Reply> WriteDhcp(const ParsedRequest& request, DhcpMessage& message,
+                                 DhcpReplyKind kind, std::uint32_t yiaddr);
+  ReplyValues Values(bool withServerIdentifier);
+
   LeaseTable& table_;
   const ServerSettings& settings_;
   const AllowedClientList& allowedClients_;
