@@ -100,7 +100,7 @@ class LeaseTable {
   void RebuildPoolLocked(std::uint32_t start, std::uint32_t end, std::uint32_t mask, int count);
   void LoadDatabase();
   void SaveDatabase();
-  void StartMaintenance();
+  bool StartMaintenance();
   void StopMaintenance();
   void MaintenanceLoop();
 

@@ -1,5 +1,6 @@
 #include <chrono>
 #include <optional>
+#include <system_error>
 
 #include "common/address.h"
 #include "engine/lease_table.h"
@@ -111,7 +112,11 @@ int LeaseTable::LeaseTableInit(const LeaseTableSettings& settings) {
   }
   LoadDatabase();
   ready_.store(true, std::memory_order_release);
-  if (env_.runMaintenanceThread) StartMaintenance();
+  // Without its maintenance thread the table would never end an offer: better not to start.
+  if (env_.runMaintenanceThread && !StartMaintenance()) {
+    ready_.store(false, std::memory_order_release);
+    return -1;
+  }
   return 0;
 }
 
@@ -162,13 +167,18 @@ void LeaseTable::LeaseTableShutdown() {
   ready_.store(false, std::memory_order_release);
 }
 
-void LeaseTable::StartMaintenance() {
-  if (maintenance_.joinable()) return;
+bool LeaseTable::StartMaintenance() {
+  if (maintenance_.joinable()) return true;
   {
     std::lock_guard guard(maintenanceMutex_);
     maintenanceStop_ = false;
   }
-  maintenance_ = std::thread([this] { MaintenanceLoop(); });
+  try {
+    maintenance_ = std::thread([this] { MaintenanceLoop(); });
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
 }
 
 void LeaseTable::StopMaintenance() {

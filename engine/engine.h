@@ -1,0 +1,84 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+
+#include "storage/allowed_client_list.h"
+#include "storage/server_settings.h"
+
+namespace tamrix {
+
+class Clock;
+class ConflictProbe;
+class EngineReporter;
+class FileSystem;
+class HostLookup;
+class LeaseTable;
+class RequestProcessor;
+class StatusPublication;
+class UdpSocket;
+class UdpSocketFactory;
+
+// What the engine needs of the machine and of its host; every reference outlives the engine.
+struct EngineEnvironment {
+  std::string windowsDirectory;  // TAMRIX.ini, TAMRIX.db, TAMRIX.db2
+  FileSystem& files;
+  Clock& clock;
+  HostLookup& hosts;
+  ConflictProbe& probe;
+  UdpSocketFactory& sockets;
+  EngineReporter& reporter;
+  StatusPublication& publication;
+  bool runMaintenanceThread = true;
+};
+
+// The running server as a host frame sees it: start, stop, pause, continue, called from one
+// control thread, never at the same time.
+class Engine {
+ public:
+  explicit Engine(EngineEnvironment environment);
+  ~Engine();  // stops a running engine
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  int EngineStart();     // 1 when serving, 0 when the start failed and was undone
+  int EngineStop();      // always 1
+  int EnginePause();     // always 1; returns once the server thread holds between requests
+  int EngineContinue();  // always 1
+
+  bool IsRunning() const { return server_.joinable(); }
+  // errno of the last socket setup that failed (0 when it did not), for the host's message.
+  int LastSocketError() const { return socketError_; }
+
+ private:
+  enum class Gate { kOpen, kPaused, kStopping };
+
+  void UndoStart(bool publicationStarted);
+  void ServerThread();
+  bool HoldWhileClosed();  // false when the thread must end
+  void HandleDatagram(std::span<const std::uint8_t> datagram, int interfaceIndex);
+  void BackOffAfterError();
+
+  EngineEnvironment env_;
+  ServerSettings settings_;
+  AllowedClientList allowedClients_;
+  std::unique_ptr<LeaseTable> table_;
+  std::unique_ptr<RequestProcessor> processor_;
+  std::unique_ptr<UdpSocket> socket_;
+  std::thread server_;
+  int socketError_ = 0;
+
+  std::mutex gateMutex_;
+  std::condition_variable gateChanged_;
+  Gate gate_ = Gate::kOpen;
+  bool held_ = false;  // the server thread waits at the gate (or has ended)
+
+  int consecutiveErrors_ = 0;  // server thread only
+};
+
+}  // namespace tamrix
