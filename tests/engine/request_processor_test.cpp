@@ -202,14 +202,6 @@ TEST_F(RequestProcessorTest, OptSrvAddrSendsAllOnesAsServerIdentifier) {
   EXPECT_EQ(hosts.thisHostLookups, 0);
 }
 
-TEST_F(RequestProcessorTest, ServerIdentifierFallsBackToAllOnesWithoutAnAddressOnTheSubnet) {
-  Start();
-  hosts.thisHost = {0x0A0A0A0A};
-  const auto offer = Discover(1);
-  ASSERT_TRUE(offer);
-  EXPECT_EQ(WalkOptions(offer->bytes).Find(opt::kServerIdentifier)->data, Be32(0xFFFFFFFF));
-}
-
 TEST_F(RequestProcessorTest, Destinations) {
   struct Case {
     const char* what;
@@ -243,18 +235,6 @@ TEST_F(RequestProcessorTest, Destinations) {
     EXPECT_EQ((reply->bytes[off::kFlags] << 8) | reply->bytes[off::kFlags + 1], c.replyFlags)
         << c.what;
   }
-}
-
-TEST_F(RequestProcessorTest, RenewingClientIsAnsweredAtItsAddress) {
-  Start();
-  ASSERT_TRUE(Discover(1));
-  ASSERT_TRUE(Request(1, kFirst));
-  const auto renew = Exchange(From(1).Type(DHCPREQUEST).Ciaddr(kFirst));
-  ASSERT_TRUE(renew);
-  EXPECT_EQ(MessageType(*renew), DHCPACK);
-  EXPECT_EQ(renew->destination, kFirst);
-  EXPECT_EQ(renew->port, kClientPort);
-  EXPECT_EQ(events.events.back(), Ev(EV_ACK, kClientA, "192.168.0.100"));
 }
 
 TEST_F(RequestProcessorTest, RequestOutsideThePoolCancelsTheOfferAndNaksOnlyWithOptNack) {
@@ -424,16 +404,6 @@ TEST_F(RequestProcessorTest, BootpClientWithReservationGetsItsAddressAndName) {
                                                        Ev(EV_BOOTP_REPLY, kClientA, "192.168.0.110")}));
 }
 
-TEST_F(RequestProcessorTest, ReservedClientIsOfferedItsAddress) {
-  Reserve({Reservation(kLast, Id(1), "printer")});
-  Start();
-  const auto offer = Discover(1);
-  ASSERT_TRUE(offer);
-  EXPECT_EQ(Yiaddr(*offer), kLast);
-  EXPECT_EQ(MessageType(*Request(1, kLast)), DHCPACK);
-  EXPECT_EQ(Entry(kLast)->state, LEASE_RESERVED);
-}
-
 TEST_F(RequestProcessorTest, ClientCheckAdmitsListedAndReservedClientsOnly) {
   settings.CheckClient = 1;
   Reserve({Reservation(kLast, Id(2), "")});
@@ -486,15 +456,6 @@ TEST_F(RequestProcessorTest, OversizedDatagramIsReadCutTo548Bytes) {
   const auto reply = Exchange(From(1).Type(DHCPDISCOVER).PadTo(1400));
   ASSERT_TRUE(reply);
   EXPECT_EQ(MessageType(*reply), DHCPOFFER);
-}
-
-TEST_F(RequestProcessorTest, NothingIsServedWhileTheTableIsNotReady) {
-  Start();
-  table->LeaseTableShutdown();
-  for (const std::uint8_t type : {DHCPDISCOVER, DHCPREQUEST, DHCPINFORM}) {
-    settings.OptDHCPINFORM = 1;
-    EXPECT_FALSE(Exchange(From(1).Type(type).Requested(kFirst).Ciaddr(kFirst))) << int(type);
-  }
 }
 
 }  // namespace
