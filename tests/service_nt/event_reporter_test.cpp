@@ -7,7 +7,7 @@
 
 #include "common/address.h"
 #include "engine/engine.h"
-#include "engine/status_publication.h"
+#include "engine/standin_status_publication.h"
 #include "platform/posix/message_file.h"
 #include "platform/posix/syslog_event_log.h"
 #include "service_nt/event_reporter.h"
@@ -221,36 +221,37 @@ TEST(DefaultMessageFilePath, IsInTheInstallationDirectory) {
   EXPECT_EQ(DefaultMessageFilePath(paths), "/tmp/root/usr/local/lib/TAMRIX/TAMXEVT.dll");
 }
 
-class NullPublication final : public StatusPublication {
- public:
-  int StartStatusPublication(LeaseTable&) override { return 1; }
-  int StopStatusPublication() override { return 1; }
-};
-
-// Through a whole engine run: 100 at start, 101 on stop while still enabled, then the close.
-TEST(EventReporter, EngineRunWritesStartAndStopThenCloses) {
-  testing::FakeFileSystem files;
-  files.files["/win/TAMRIX.ini"] =
-      "[TAMRIX]\r\nStartIPAddr=192.168.0.10\r\nEndIPAddr=192.168.0.20\r\n"
-      "SubnetMask=255.255.255.0\r\nOptUseLog=1\r\n";
-  testing::FakeClock clock;
-  testing::FakeHostLookup hosts;
-  hosts.thisHost = {0xC0A80001};
-  testing::FakeConflictProbe probe;
-  testing::FakeUdpNetwork network;
-  RecordingEventLog log;
-  EventReporter reporter(log);
-  NullPublication publication;
-  Engine engine(EngineEnvironment{"/win", files, clock, hosts, probe, network, reporter,
-                                  publication, false});
-  ASSERT_EQ(engine.EngineStart(), 1);
-  EXPECT_TRUE(reporter.ReportsEnabled());
-  engine.EngineStop();
-  EXPECT_FALSE(reporter.ReportsEnabled());
-  EXPECT_EQ(log.closes, 1);
-  ASSERT_EQ(log.entries.size(), 2u);
-  EXPECT_EQ(log.entries[0].identifier, EV_SERVER_START);
-  EXPECT_EQ(log.entries[1].identifier, EV_SERVER_STOP);
+// Through a whole engine run: with OptUseLog 100 at start and 101 on stop while still enabled,
+// without it nothing; the source is closed at the end either way.
+TEST(EventReporter, EngineRunWritesOnlyWhenTheSettingAsks) {
+  for (const int useLog : {1, 0}) {
+    SCOPED_TRACE(useLog);
+    testing::FakeFileSystem files;
+    files.files["/win/TAMRIX.ini"] =
+        "[TAMRIX]\r\nStartIPAddr=192.168.0.10\r\nEndIPAddr=192.168.0.20\r\n"
+        "SubnetMask=255.255.255.0\r\nOptUseLog=" + std::to_string(useLog) + "\r\n";
+    testing::FakeClock clock;
+    testing::FakeHostLookup hosts;
+    hosts.thisHost = {0xC0A80001};
+    testing::FakeConflictProbe probe;
+    testing::FakeUdpNetwork network;
+    RecordingEventLog log;
+    EventReporter reporter(log);
+    StandInStatusPublication publication;
+    Engine engine(EngineEnvironment{"/win", files, clock, hosts, probe, network, reporter,
+                                    publication, false});
+    ASSERT_EQ(engine.EngineStart(), 1);
+    EXPECT_EQ(reporter.ReportsEnabled(), useLog == 1);
+    engine.EngineStop();
+    EXPECT_FALSE(reporter.ReportsEnabled());
+    EXPECT_EQ(log.closes, 1);
+    std::vector<std::uint32_t> written;
+    for (const auto& entry : log.entries) written.push_back(entry.identifier);
+    const std::vector<std::uint32_t> expected =
+        useLog == 1 ? std::vector<std::uint32_t>{EV_SERVER_START, EV_SERVER_STOP}
+                    : std::vector<std::uint32_t>{};
+    EXPECT_EQ(written, expected);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,472 @@
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/posix/posix_shared_block.h"
+#include "service_nt/status_block.h"
+#include "service_nt/status_client.h"
+#include "service_nt/status_publication.h"
+
+namespace tamrix {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Snapshot = std::array<LeaseEntry, StatusBlock::kSlotCount>;
+
+constexpr std::uint32_t kPoolStart = 0xC0A80064;  // 192.168.0.100
+
+ClientId Client(std::uint8_t last) {
+  const std::uint8_t hw[6] = {0x00, 0xA0, 0xC9, 0x12, 0x34, last};
+  return MakeClientId(1, hw, 6);
+}
+
+// A pool of ten addresses in every state, with the release rules of the lease table.
+class FakeTable final : public LeaseTableAccess {
+ public:
+  FakeTable() {
+    const std::uint32_t states[] = {LEASE_FREE,  LEASE_RESERVED, LEASE_OFFERED, LEASE_BOUND,
+                                    LEASE_GRACE, LEASE_FREE,     LEASE_BOUND,   LEASE_OFFERED,
+                                    LEASE_RESERVED, LEASE_FREE};
+    for (int i = 0; i < 10; ++i) {
+      LeaseEntry e;
+      e.state = states[i];
+      e.address = kPoolStart + static_cast<std::uint32_t>(i);
+      if (e.state != LEASE_FREE) e.client = Client(static_cast<std::uint8_t>(i));
+      SetHostName(e, "host" + std::to_string(i));
+      e.expiry = 1'000'000 + i;
+      entries.push_back(e);
+    }
+  }
+
+  int CopyLeaseTable(std::span<LeaseEntry, StatusBlock::kSlotCount> out) override {
+    std::unique_lock lock(mutex);
+    ++copies;
+    gateOpen.wait(lock, [&] { return !gateClosed; });
+    std::copy(entries.begin(), entries.end(), out.begin());
+    return static_cast<int>(entries.size());
+  }
+
+  int ReleaseAddress(std::uint32_t address, const ClientId& client) override {
+    std::lock_guard lock(mutex);
+    ++releases;
+    for (auto& e : entries) {
+      if (e.address != address) continue;
+      if (HasReservedBit(e.state)) return 0;
+      if (IsHeld(e.state) && !client.IsEmpty() && !(e.client == client)) return 0;
+      e.state = LEASE_FREE;
+      SetHostName(e, "");
+      return 1;
+    }
+    return 0;
+  }
+
+  void CloseGate() {
+    std::lock_guard lock(mutex);
+    gateClosed = true;
+  }
+  void OpenGate() {
+    {
+      std::lock_guard lock(mutex);
+      gateClosed = false;
+    }
+    gateOpen.notify_all();
+  }
+
+  std::mutex mutex;
+  std::condition_variable gateOpen;
+  bool gateClosed = false;
+  std::vector<LeaseEntry> entries;
+  int copies = 0;
+  int releases = 0;
+};
+
+class StatusPublicationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/tamrix-publication-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    root_ = dir;
+    blocks_ = std::make_unique<PosixSharedBlockSystem>(MachinePaths{root_});
+    server_ = std::make_unique<StatusPublicationServer>(*blocks_, 10);
+  }
+  void TearDown() override {
+    server_.reset();
+    std::filesystem::remove_all(root_);
+  }
+
+  StatusClient MakeClient(int boundMs = 3000) {
+    return StatusClient(*blocks_, StatusClientOptions{boundMs, {}});
+  }
+  int Count() {
+    Snapshot out{};
+    return MakeClient().FetchLeaseSnapshot(out);
+  }
+  const LeaseEntry& Entry(int i) { return table_.entries[static_cast<std::size_t>(i)]; }
+
+  // Runs one hand-written exchange, for commands and slot words a well-behaved client never
+  // sends; answers the block's result and command word afterwards.
+  std::pair<std::int32_t, std::uint32_t> RawExchange(std::uint32_t command, std::uint32_t slot) {
+    auto block = blocks_->Open(StatusBlockNames(), StatusBlock::kSize);
+    EXPECT_NE(block, nullptr);
+    if (!block) return {};
+    EXPECT_NE(block->LockExchange(1000), ExchangeLock::kBusy);
+    EXPECT_TRUE(block->Wait(BlockEvent::kTurn, 1000));
+    StatusBlockView view(block->Bytes());
+    view.SetResult(12345);
+    view.SetRequestSlot(slot);
+    view.SetCommand(command);
+    block->Signal(BlockEvent::kRequest);
+    EXPECT_TRUE(block->Wait(BlockEvent::kTurn, 1000));
+    std::pair answer{view.Result(), view.Command()};
+    view.SetRequestSlot(0);
+    block->Signal(BlockEvent::kTurn);
+    block->UnlockExchange();
+    return answer;
+  }
+
+  std::string root_;
+  FakeTable table_;
+  std::unique_ptr<PosixSharedBlockSystem> blocks_;
+  std::unique_ptr<StatusPublicationServer> server_;
+};
+
+TEST_F(StatusPublicationTest, SnapshotCopiesEveryEntryWhateverItsState) {
+  ASSERT_EQ(server_->Start(table_), 1);
+  Snapshot out{};
+  ASSERT_EQ(MakeClient().FetchLeaseSnapshot(out), 10);
+  for (int i = 0; i < 10; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(out[i].state, Entry(i).state);
+    EXPECT_EQ(out[i].address, Entry(i).address);
+    EXPECT_EQ(out[i].client, Entry(i).client);
+    EXPECT_EQ(HostName(out[i]), HostName(Entry(i)));
+    EXPECT_EQ(out[i].expiry, Entry(i).expiry);
+  }
+}
+
+TEST_F(StatusPublicationTest, ReleaseAnswersByTheTableRules) {
+  ASSERT_EQ(server_->Start(table_), 1);
+  struct Case {
+    const char* what;
+    int index;  // -1: an address outside the pool
+    std::uint8_t client;
+    int expected;
+  } cases[] = {
+      {"offered, own identifier", 2, 2, 0},
+      {"reserved", 1, 1, -1},
+      {"bound, another client's identifier", 3, 9, -1},
+      {"not in the pool", -1, 1, -1},
+      {"grace, own identifier", 4, 4, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::uint32_t address =
+        c.index < 0 ? kPoolStart + 200 : Entry(c.index).address;
+    const std::uint32_t before = c.index < 0 ? 0 : Entry(c.index).state;
+    EXPECT_EQ(MakeClient().RequestRelease(address, Client(c.client), "ignored"), c.expected);
+    Snapshot out{};
+    ASSERT_EQ(MakeClient().FetchLeaseSnapshot(out), 10);
+    if (c.index >= 0) {
+      EXPECT_EQ(out[c.index].state, c.expected == 0 ? LEASE_FREE : before);
+    }
+  }
+}
+
+TEST_F(StatusPublicationTest, StoppedServiceFailsAtOnceWithoutWaiting) {
+  // Never started, then started and stopped: in both cases nothing exists to wait on.
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    if (round == 1) {
+      ASSERT_EQ(server_->Start(table_), 1);
+      ASSERT_EQ(Count(), 10);
+      ASSERT_EQ(server_->Stop(), 1);
+    }
+    const auto start = Clock::now();
+    Snapshot out{};
+    EXPECT_EQ(MakeClient(5000).FetchLeaseSnapshot(out), 0);
+    EXPECT_EQ(MakeClient(5000).RequestRelease(Entry(2).address, Client(2)), -1);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+  }
+}
+
+TEST_F(StatusPublicationTest, UnknownCommandAnswersZeroAndIsCleared) {
+  ASSERT_EQ(server_->Start(table_), 1);
+  for (std::uint32_t command : {0u, 3u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(command);
+    const auto [result, after] = RawExchange(command, 0);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(after, 0u);
+  }
+  EXPECT_EQ(table_.releases, 0);
+  EXPECT_EQ(Count(), 10);
+}
+
+// The block is writable by every local account; a slot word outside the slots must not make the
+// service read outside the block.
+TEST_F(StatusPublicationTest, ReleaseWithSlotWordOutsideTheSlotsIsRefused) {
+  ASSERT_EQ(server_->Start(table_), 1);
+  for (std::uint32_t slot : {256u, 1000u, 0x80000000u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(slot);
+    const auto [result, after] = RawExchange(CMD_RELEASE, slot);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(after, 0u);
+  }
+  EXPECT_EQ(table_.releases, 0);
+}
+
+TEST_F(StatusPublicationTest, ReleaseNamedByAnotherSlotUsesThatSlot) {
+  ASSERT_EQ(server_->Start(table_), 1);
+  auto block = blocks_->Open(StatusBlockNames(), StatusBlock::kSize);
+  ASSERT_NE(block, nullptr);
+  LeaseEntry request;
+  request.address = Entry(3).address;
+  request.client = Client(3);
+  StatusBlockView(block->Bytes()).WriteEntry(255, request);
+  EXPECT_EQ(RawExchange(CMD_RELEASE, 255).first, 0);
+  EXPECT_EQ(Entry(3).state, LEASE_FREE);
+}
+
+TEST_F(StatusPublicationTest, ReleaseWithOverlongIdentifierIsRefused) {
+  ASSERT_EQ(server_->Start(table_), 1);
+  ClientId overlong = Client(2);
+  overlong.length = 200;
+  EXPECT_EQ(MakeClient().RequestRelease(Entry(2).address, overlong), -1);
+  EXPECT_EQ(table_.releases, 0);
+  EXPECT_EQ(Entry(2).state, LEASE_OFFERED);
+}
+
+// Answers given by a hand-made service: the client must not trust the count it reads back.
+TEST_F(StatusPublicationTest, ClientClampsTheCountItReadsBack) {
+  auto service = blocks_->Create(StatusBlockNames(), StatusBlock::kSize);
+  ASSERT_NE(service, nullptr);
+  for (std::int32_t answer : {-5, 0, 256, 257, 0x7FFFFFFF}) {
+    SCOPED_TRACE(answer);
+    std::thread fake([&] {
+      service->Signal(BlockEvent::kTurn);
+      ASSERT_TRUE(service->Wait(BlockEvent::kRequest, 2000));
+      StatusBlockView view(service->Bytes());
+      view.SetResult(answer);
+      view.SetCommand(0);
+      service->Signal(BlockEvent::kTurn);
+    });
+    Snapshot out{};
+    EXPECT_EQ(MakeClient().FetchLeaseSnapshot(out), std::clamp(answer, 0, 256));
+    fake.join();
+    service->Wait(BlockEvent::kTurn, 0);  // the turn handed back
+  }
+}
+
+TEST_F(StatusPublicationTest, ServiceStoppingMidExchangeDoesNotHangTheClient) {
+  ASSERT_EQ(server_->Start(table_), 1);
+  table_.CloseGate();
+  const auto start = Clock::now();
+  Snapshot out{};
+  EXPECT_EQ(MakeClient(150).FetchLeaseSnapshot(out), 0);
+  EXPECT_EQ(MakeClient(150).RequestRelease(Entry(2).address, Client(2)), -1);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+  table_.OpenGate();
+  // The late answer hands the turn on: the next exchange works.
+  EXPECT_EQ(Count(), 10);
+  EXPECT_EQ(server_->Stop(), 1);
+  EXPECT_EQ(Count(), 0);
+}
+
+TEST_F(StatusPublicationTest, ConcurrentClientsNeverTakeEachOthersAnswer) {
+  ASSERT_EQ(server_->Start(table_), 1);
+  std::atomic<int> wrong{0};
+  auto snapshots = [&] {
+    for (int i = 0; i < 200; ++i) {
+      Snapshot out{};
+      if (MakeClient().FetchLeaseSnapshot(out) != 10) ++wrong;
+    }
+  };
+  auto releases = [&] {
+    // Always refused: an answer taken from a snapshot would read 10, not -1.
+    for (int i = 0; i < 200; ++i) {
+      if (MakeClient().RequestRelease(Entry(1).address, Client(1)) != -1) ++wrong;
+    }
+  };
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int bad = 0;
+    for (int i = 0; i < 200; ++i) {
+      Snapshot out{};
+      if (MakeClient().FetchLeaseSnapshot(out) != 10) ++bad;
+    }
+    _exit(bad == 0 ? 0 : 1);
+  }
+  std::thread a(snapshots), b(releases), c(snapshots);
+  a.join();
+  b.join();
+  c.join();
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "forked client saw a wrong answer";
+  EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST_F(StatusPublicationTest, ForkedClientProcessReleasesAndSnapshots) {
+  ASSERT_EQ(server_->Start(table_), 1);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    StatusClient client(*blocks_, StatusClientOptions{3000, {}});
+    const int released = client.RequestRelease(Entry(3).address, Client(3));
+    Snapshot out{};
+    const int count = client.FetchLeaseSnapshot(out);
+    _exit(released == 0 && count == 10 && out[3].state == LEASE_FREE ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(Entry(3).state, LEASE_FREE);
+}
+
+// A control panel killed at any point of an exchange must not leave the block unusable.
+TEST_F(StatusPublicationTest, ClientKilledMidExchangeLeavesTheBlockUsable) {
+  ASSERT_EQ(server_->Start(table_), 1);
+  for (ExchangeStep step : {ExchangeStep::kLocked, ExchangeStep::kTurnTaken,
+                            ExchangeStep::kRequestSent, ExchangeStep::kAnswerRead}) {
+    SCOPED_TRACE(static_cast<int>(step));
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      close(ready[0]);
+      StatusClientOptions options{3000, [&](ExchangeStep reached) {
+                                    if (reached != step) return;
+                                    const char byte = 1;
+                                    (void)!write(ready[1], &byte, 1);
+                                    for (;;) pause();
+                                  }};
+      Snapshot out{};
+      StatusClient(*blocks_, options).FetchLeaseSnapshot(out);
+      _exit(2);
+    }
+    close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    close(ready[0]);
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(Count(), 10);
+    EXPECT_EQ(MakeClient().RequestRelease(Entry(1).address, Client(1)), -1);
+  }
+}
+
+TEST_F(StatusPublicationTest, SeparateRootsNeverMeet) {
+  ASSERT_EQ(server_->Start(table_), 1);
+  char dir[] = "/tmp/tamrix-publication-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  PosixSharedBlockSystem other(MachinePaths{dir});
+  Snapshot out{};
+  EXPECT_EQ(StatusClient(other, StatusClientOptions{1000, {}}).FetchLeaseSnapshot(out), 0);
+  EXPECT_NE(other.ObjectName("testmap"), blocks_->ObjectName("testmap"));
+  EXPECT_EQ(PosixSharedBlockSystem(MachinePaths{}).ObjectName("testmap"), "/testmap");
+  std::filesystem::remove_all(dir);
+}
+
+TEST_F(StatusPublicationTest, ObjectsAreOpenToEveryAccountWhateverTheUmask) {
+  const mode_t old = umask(077);
+  const int started = server_->Start(table_);
+  umask(old);
+  ASSERT_EQ(started, 1);
+  const auto names = StatusBlockNames();
+  for (const std::string& name : {names.block, names.request, names.turn, names.lock}) {
+    SCOPED_TRACE(name);
+    struct stat info {};
+    ASSERT_EQ(stat(("/dev/shm" + blocks_->ObjectName(name)).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0666u);
+  }
+  server_->Stop();
+  struct stat info {};
+  EXPECT_NE(stat(("/dev/shm" + blocks_->ObjectName(names.block)).c_str(), &info), 0);
+}
+
+// A service that died left its objects behind: the next start replaces them, and a stale, short
+// block is never mapped by a client.
+TEST_F(StatusPublicationTest, LeftoverObjectsAreReplacedAndShortBlocksRefused) {
+  const std::string stale = "/dev/shm" + blocks_->ObjectName("testmap");
+  { std::FILE* f = std::fopen(stale.c_str(), "w"); ASSERT_NE(f, nullptr); std::fclose(f); }
+  Snapshot out{};
+  EXPECT_EQ(MakeClient().FetchLeaseSnapshot(out), 0);  // an empty object is not mapped
+  ASSERT_EQ(server_->Start(table_), 1);
+  EXPECT_EQ(Count(), 10);
+}
+
+TEST(StatusBlockLayoutTest, EntryFieldsSitAtTheirOffsets) {
+  std::vector<std::uint8_t> bytes(StatusBlock::kSize, 0xEE);
+  StatusBlockView view(bytes);
+  LeaseEntry e;
+  e.state = LEASE_BOUND;
+  e.address = 0xC0A80001;
+  e.client = Client(0x56);
+  SetHostName(e, "pc01");
+  e.expiry = 0x01020304;
+  ASSERT_TRUE(view.WriteEntry(0, e));
+  view.SetCommand(CMD_RELEASE);
+  view.SetResult(-1);
+  view.SetRequestSlot(7);
+  struct Field {
+    std::size_t offset;
+    std::vector<std::uint8_t> bytes;
+  } fields[] = {
+      {0, {2, 0, 0, 0}},
+      {4, {0xFF, 0xFF, 0xFF, 0xFF}},
+      {8, {7, 0, 0, 0}},
+      {12, {0, 0, 0, 0x80}},
+      {16, {0x01, 0x00, 0xA8, 0xC0}},
+      {20, {7, 1, 0x00, 0xA0, 0xC9, 0x12, 0x34, 0x56}},
+      {38, {'p', 'c', '0', '1', 0}},
+      {104, {0x04, 0x03, 0x02, 0x01}},
+      {108, {0xEE}},  // slot 1 untouched
+  };
+  for (const Field& f : fields) {
+    SCOPED_TRACE(f.offset);
+    EXPECT_TRUE(std::equal(f.bytes.begin(), f.bytes.end(), bytes.begin() + f.offset));
+  }
+  LeaseEntry back;
+  ASSERT_TRUE(view.ReadEntry(0, back));
+  EXPECT_EQ(back.client, e.client);
+  EXPECT_EQ(back.expiry, e.expiry);
+}
+
+TEST(StatusBlockLayoutTest, AccessOutsideTheBlockIsRefused) {
+  std::vector<std::uint8_t> bytes(StatusBlock::kSize, 0);
+  StatusBlockView view(bytes);
+  LeaseEntry e;
+  e.address = 0xFFFFFFFF;
+  EXPECT_TRUE(view.WriteEntry(255, e));
+  EXPECT_EQ(bytes[StatusBlock::kSize - 96 + 4], 0xFF);
+  EXPECT_FALSE(view.WriteEntry(256, e));
+  EXPECT_FALSE(view.ReadEntry(256, e));
+  // A view shorter than the block reads 0 and writes nothing past its end.
+  std::vector<std::uint8_t> shortBytes(100, 0);
+  StatusBlockView shortView(std::span<std::uint8_t>(shortBytes).first(50));
+  EXPECT_FALSE(shortView.IsComplete());
+  EXPECT_FALSE(shortView.WriteEntry(0, e));
+  shortView.WriteU32(48, 0xFFFFFFFF);
+  EXPECT_EQ(shortBytes[50], 0);
+  EXPECT_EQ(shortView.ReadU32(48), 0u);
+}
+
+}  // namespace
+}  // namespace tamrix
