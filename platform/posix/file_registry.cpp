@@ -1,0 +1,98 @@
+#include "platform/posix/file_registry.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <cerrno>
+
+#include "platform/posix/directories.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/posix/unique_fd.h"
+
+namespace tamrix {
+namespace {
+
+constexpr std::string_view kBootLinePrefix = "; boot ";
+
+// The volatile keys' text when it belongs to this boot, otherwise nothing.
+std::string_view VolatileBody(std::string_view text, const std::string& bootId) {
+  const std::size_t end = text.find('\n');
+  const std::string_view first = text.substr(0, end);
+  if (first.substr(0, kBootLinePrefix.size()) != kBootLinePrefix) return {};
+  if (first.substr(kBootLinePrefix.size()) != bootId) return {};
+  return end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+}
+
+// Holds an flock for the life of the object.
+class FileLock {
+ public:
+  FileLock(const std::string& path, bool exclusive)
+      : fd_(::open(path.c_str(), exclusive ? O_RDWR | O_CREAT | O_CLOEXEC : O_RDONLY | O_CLOEXEC,
+                   0644)) {
+    if (!fd_.valid()) return;
+    int result;
+    do {
+      result = ::flock(fd_.get(), exclusive ? LOCK_EX : LOCK_SH);
+    } while (result != 0 && errno == EINTR);
+    locked_ = result == 0;
+  }
+  bool locked() const { return locked_; }
+
+ private:
+  UniqueFd fd_;
+  bool locked_ = false;
+};
+
+}  // namespace
+
+std::string CurrentBootId() {
+  PosixFileSystem files;
+  std::string id = files.ReadFile("/proc/sys/kernel/random/boot_id").value_or("");
+  while (!id.empty() && (id.back() == '\n' || id.back() == '\r')) id.pop_back();
+  return id.empty() ? "unknown" : id;
+}
+
+FileRegistry::FileRegistry(const MachinePaths& paths) : FileRegistry(paths, CurrentBootId()) {}
+
+FileRegistry::FileRegistry(const MachinePaths& paths, std::string bootId)
+    : directory_(paths.root + "/var/lib/tamrix-registry"),
+      runDirectory_(paths.RunDirectory()),
+      bootId_(std::move(bootId)) {}
+
+std::string FileRegistry::HivePath() const { return directory_ + "/hive"; }
+std::string FileRegistry::VolatilePath() const { return runDirectory_ + "/registry-volatile"; }
+
+int FileRegistry::Transact(bool write, const std::function<int(RegistryHive&)>& op) {
+  PosixFileSystem files;
+  RegistryHive hive;
+  // A machine whose registry was never written reads as empty; only a change creates the files.
+  // Readers lock when they can: a user who may not create the lock file still reads whole files,
+  // because every file is replaced by a rename.
+  if (write && !MakeDirectories(directory_)) return ERROR_WRITE_FAULT;
+  FileLock lock(directory_ + "/lock", write);
+  if (write && !lock.locked()) return ERROR_WRITE_FAULT;
+
+  const std::string persistent = files.ReadFile(HivePath()).value_or("");
+  const std::string volatileText = files.ReadFile(VolatilePath()).value_or("");
+  const std::string_view volatileBody = VolatileBody(volatileText, bootId_);
+  skippedLines_ = hive.Load(persistent, false) + hive.Load(volatileBody, true);
+
+  const int result = op(hive);
+  if (!write || result != ERROR_SUCCESS) return result;
+
+  const std::string newPersistent =
+      "; TAMRIX registry: keys that last\n" + hive.Serialize(false);
+  if (newPersistent != persistent && !files.ReplaceFile(HivePath(), newPersistent)) {
+    return ERROR_WRITE_FAULT;
+  }
+  const std::string volatileKeys = hive.Serialize(true);
+  const std::string newVolatile = std::string(kBootLinePrefix) + bootId_ + "\n" + volatileKeys;
+  if (newVolatile != volatileText && (!volatileKeys.empty() || !volatileText.empty())) {
+    if (!MakeDirectories(runDirectory_) || !files.ReplaceFile(VolatilePath(), newVolatile)) {
+      return ERROR_WRITE_FAULT;
+    }
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace tamrix
