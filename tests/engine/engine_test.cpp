@@ -358,15 +358,5 @@ TEST_F(EngineTest, ClientCheckUsesTheListReadAtStart) {
   }
 }
 
-TEST_F(EngineTest, OperationsOnAStoppedEngineAreHarmless) {
-  Engine& e = MakeEngine();
-  EXPECT_EQ(e.EnginePause(), 1);
-  EXPECT_EQ(e.EngineContinue(), 1);
-  EXPECT_EQ(e.EngineStop(), 1);
-  EXPECT_EQ(network.opens, 0);
-  EXPECT_EQ(files.writes, 0);
-  EXPECT_TRUE(Ids().empty());
-}
-
 }  // namespace
 }  // namespace tamrix
