@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "engine/conflict_probe.h"
@@ -47,7 +47,8 @@ std::vector<std::uint8_t> Packet(std::uint32_t clientNumber, std::uint8_t type,
   if (requested != 0) {
     p[i++] = 50;
     p[i++] = 4;
-    for (int shift = 24; shift >= 0; shift -= 8) p[i++] = static_cast<std::uint8_t>(requested >> shift);
+    for (int shift = 24; shift >= 0; shift -= 8)
+      p[i++] = static_cast<std::uint8_t>(requested >> shift);
   }
   p[i] = 255;
   return p;
@@ -112,7 +113,9 @@ void BM_DiscoverRequestNearlyFull(benchmark::State& state) {
     const auto offer = server.processor.HandleRequest(Packet(client, 1, 0));
     const std::uint32_t address = offer->reportedAddress;
     benchmark::DoNotOptimize(server.processor.HandleRequest(Packet(client, 3, address)));
-    const std::uint8_t mac[] = {0, 0, static_cast<std::uint8_t>(client >> 24),
+    const std::uint8_t mac[] = {0,
+                                0,
+                                static_cast<std::uint8_t>(client >> 24),
                                 static_cast<std::uint8_t>(client >> 16),
                                 static_cast<std::uint8_t>(client >> 8),
                                 static_cast<std::uint8_t>(client)};

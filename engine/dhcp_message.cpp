@@ -83,18 +83,30 @@ void ReadOptions(const DhcpMessage& message, ParsedRequest& request) {
 
 RequestMask RequestMaskBit(std::uint8_t optionCode) {
   switch (optionCode) {
-    case dhcp_option::kSubnetMask: return kRequestSubnetMask;
-    case dhcp_option::kRouter: return kRequestRouter;
-    case dhcp_option::kNameServers: return kRequestNameServers;
-    case dhcp_option::kDomainName: return kRequestDomainName;
-    case dhcp_option::kNetbiosNameServers: return kRequestNetbiosNameServers;
-    case dhcp_option::kNetbiosNodeType: return kRequestNetbiosNodeType;
-    case dhcp_option::kNetbiosScope: return kRequestNetbiosScope;
-    case dhcp_option::kSmtpServer: return kRequestSmtpServer;
-    case dhcp_option::kPop3Server: return kRequestPop3Server;
-    case dhcp_option::kNntpServer: return kRequestNntpServer;
-    case dhcp_option::kNtpServers: return kRequestNtpServers;
-    default: return 0;
+    case dhcp_option::kSubnetMask:
+      return kRequestSubnetMask;
+    case dhcp_option::kRouter:
+      return kRequestRouter;
+    case dhcp_option::kNameServers:
+      return kRequestNameServers;
+    case dhcp_option::kDomainName:
+      return kRequestDomainName;
+    case dhcp_option::kNetbiosNameServers:
+      return kRequestNetbiosNameServers;
+    case dhcp_option::kNetbiosNodeType:
+      return kRequestNetbiosNodeType;
+    case dhcp_option::kNetbiosScope:
+      return kRequestNetbiosScope;
+    case dhcp_option::kSmtpServer:
+      return kRequestSmtpServer;
+    case dhcp_option::kPop3Server:
+      return kRequestPop3Server;
+    case dhcp_option::kNntpServer:
+      return kRequestNntpServer;
+    case dhcp_option::kNtpServers:
+      return kRequestNtpServers;
+    default:
+      return 0;
   }
 }
 

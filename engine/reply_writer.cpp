@@ -82,10 +82,13 @@ void WriteCommonHeader(DhcpMessage& message, ReplyAddressing addressing, bool dh
 
 std::uint8_t MessageTypeOf(DhcpReplyKind kind) {
   switch (kind) {
-    case DhcpReplyKind::kOffer: return DHCPOFFER;
-    case DhcpReplyKind::kNak: return DHCPNAK;
+    case DhcpReplyKind::kOffer:
+      return DHCPOFFER;
+    case DhcpReplyKind::kNak:
+      return DHCPNAK;
     case DhcpReplyKind::kAck:
-    case DhcpReplyKind::kInformAnswer: return DHCPACK;
+    case DhcpReplyKind::kInformAnswer:
+      return DHCPACK;
   }
   return DHCPNAK;
 }

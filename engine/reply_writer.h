@@ -17,9 +17,9 @@ struct ReplyValues {
   std::uint32_t netbiosNameServers[2] = {0, 0};
   std::string_view netbiosScope;
   std::uint32_t smtp = 0, pop3 = 0, nntp = 0, ntp = 0;
-  std::uint32_t leaseTime = 0;      // option 51
-  std::uint32_t renewalTime = 0;    // option 58
-  std::uint32_t rebindingTime = 0;  // option 59
+  std::uint32_t leaseTime = 0;         // option 51
+  std::uint32_t renewalTime = 0;       // option 58
+  std::uint32_t rebindingTime = 0;     // option 59
   std::uint32_t serverIdentifier = 0;  // option 54; siaddr of the BOOTP reply
 };
 

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "common/address.h"
-
 #include "engine/event_sink.h"
 #include "engine/lease_table.h"
 #include "storage/allowed_client_list.h"
@@ -31,9 +30,12 @@ Destination DestinationOf(const ParsedRequest& request) {
 EventId SentEventOf(const DhcpMessage& message) {
   if (message.U8(dhcp_offset::kOptions) != dhcp_option::kMessageType) return EV_BOOTP_REPLY;
   switch (message.U8(dhcp_offset::kOptions + 2)) {
-    case DHCPOFFER: return EV_OFFER;
-    case DHCPNAK: return EV_NAK;
-    default: return EV_ACK;
+    case DHCPOFFER:
+      return EV_OFFER;
+    case DHCPNAK:
+      return EV_NAK;
+    default:
+      return EV_ACK;
   }
 }
 
@@ -76,13 +78,22 @@ bool RequestProcessor::IsAdmitted(const ClientId& client) {
 
 std::optional<Reply> RequestProcessor::ActOn(const ParsedRequest& request, DhcpMessage& message) {
   switch (request.messageType) {
-    case kBootpRequest: return AnswerBootp(request, message);
-    case DHCPDISCOVER: return AnswerDiscover(request, message);
-    case DHCPREQUEST: return AnswerRequest(request, message);
-    case DHCPDECLINE: TakeDecline(request); return std::nullopt;
-    case DHCPRELEASE: TakeRelease(request); return std::nullopt;
-    case DHCPINFORM: return AnswerInform(request, message);
-    default: return std::nullopt;  // server-to-client types and unknown ones: not for us
+    case kBootpRequest:
+      return AnswerBootp(request, message);
+    case DHCPDISCOVER:
+      return AnswerDiscover(request, message);
+    case DHCPREQUEST:
+      return AnswerRequest(request, message);
+    case DHCPDECLINE:
+      TakeDecline(request);
+      return std::nullopt;
+    case DHCPRELEASE:
+      TakeRelease(request);
+      return std::nullopt;
+    case DHCPINFORM:
+      return AnswerInform(request, message);
+    default:
+      return std::nullopt;  // server-to-client types and unknown ones: not for us
   }
 }
 
@@ -155,9 +166,8 @@ void RequestProcessor::TakeRelease(const ParsedRequest& request) {
   table_.ReleaseAddress(request.clientAddress, request.client);
 }
 
-std::optional<Reply> RequestProcessor::WriteDhcp(const ParsedRequest& request,
-                                                 DhcpMessage& message, DhcpReplyKind kind,
-                                                 std::uint32_t yiaddr) {
+std::optional<Reply> RequestProcessor::WriteDhcp(const ParsedRequest& request, DhcpMessage& message,
+                                                 DhcpReplyKind kind, std::uint32_t yiaddr) {
   const Destination destination = DestinationOf(request);
   const bool nak = kind == DhcpReplyKind::kNak;
   if (!WriteDhcpReply(message, kind, {yiaddr, destination.toRelayAgent}, request.requestMask,

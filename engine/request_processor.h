@@ -23,9 +23,9 @@ inline constexpr std::uint16_t kClientPort = 68;
 // A reply ready to send, and the report that follows a successful send.
 struct Reply {
   std::array<std::uint8_t, kDhcpMessageSize> bytes{};
-  std::uint32_t destination = 0;  // host order
+  std::uint32_t destination = 0;     // host order
   std::uint16_t port = kClientPort;  // a relay agent is answered on the server port
-  EventId sentEvent = EV_OFFER;   // 1002, 1005, 1006 or 1101
+  EventId sentEvent = EV_OFFER;      // 1002, 1005, 1006 or 1101
   ClientId client;
   std::uint32_t reportedAddress = 0;
 };

@@ -23,7 +23,9 @@ ParsedRequest Parse(const std::vector<std::uint8_t>& datagram) {
   return ParseRequest(DhcpMessage::FromDatagram(datagram));
 }
 
-ClientId EthernetId() { return MakeClientId(1, kTestMac.data(), kTestMac.size()); }
+ClientId EthernetId() {
+  return MakeClientId(1, kTestMac.data(), kTestMac.size());
+}
 
 // ---- Reading requests -------------------------------------------------------------------
 
@@ -60,12 +62,14 @@ TEST(ParseRequest, OneChangeAtATime) {
   const Case cases[] = {
       {"good", discover(), DHCPDISCOVER, 0},
       {"no cookie makes a BOOTP request", discover().NoCookie(), kBootpRequest, 0},
-      {"end first means no options",
-       PacketBuilder().Raw({255}).Type(DHCPDISCOVER).Option(55, {3}), kBootpRequest, 0},
-      {"pads are skipped one by one", PacketBuilder().Pads(5).Type(DHCPDISCOVER).Pads(3).Option(55, {3}),
-       DHCPDISCOVER, kRequestRouter},
+      {"end first means no options", PacketBuilder().Raw({255}).Type(DHCPDISCOVER).Option(55, {3}),
+       kBootpRequest, 0},
+      {"pads are skipped one by one",
+       PacketBuilder().Pads(5).Type(DHCPDISCOVER).Pads(3).Option(55, {3}), DHCPDISCOVER,
+       kRequestRouter},
       // 240 + 195 pads: option 53 begins at 435 and is still read.
-      {"option at 435 is read", PacketBuilder().Pads(195).Type(DHCPINFORM).PadTo(548), DHCPINFORM, 0},
+      {"option at 435 is read", PacketBuilder().Pads(195).Type(DHCPINFORM).PadTo(548), DHCPINFORM,
+       0},
       {"option at 436 is never read", PacketBuilder().Pads(196).Type(DHCPINFORM).PadTo(548),
        kBootpRequest, 0},
       {"an option pushed to 436 by a long one is not read",
@@ -73,14 +77,16 @@ TEST(ParseRequest, OneChangeAtATime) {
        kBootpRequest, 0},
       {"later type overrides", discover().Type(DHCPINFORM), DHCPINFORM, 0},
       {"option 55 lists accumulate", discover().Option(55, {3, 6}).Option(55, {15, 42}),
-       DHCPDISCOVER, kRequestRouter | kRequestNameServers | kRequestDomainName | kRequestNtpServers},
+       DHCPDISCOVER,
+       kRequestRouter | kRequestNameServers | kRequestDomainName | kRequestNtpServers},
       {"every listed code sets its bit",
        discover().Option(55, {1, 3, 6, 15, 44, 46, 47, 69, 70, 71, 42, 2, 12, 255}), DHCPDISCOVER,
        0x7FF},
       {"type of length 0 is passed over", discover().Option(53, {}), DHCPDISCOVER, 0},
       {"option running past the datagram ends the walk, earlier ones stand",
        discover().Option(55, {3}).Raw({55, 40, 6}).NoEnd(), DHCPDISCOVER, kRequestRouter},
-      {"a code without its length byte ends the walk", discover().Raw({53}).NoEnd(), DHCPDISCOVER, 0},
+      {"a code without its length byte ends the walk", discover().Raw({53}).NoEnd(), DHCPDISCOVER,
+       0},
   };
   for (const auto& c : cases) {
     const auto request = Parse(c.packet.Build());
@@ -93,7 +99,8 @@ TEST(ParseRequest, OneChangeAtATime) {
 TEST(ParseRequest, HostNameIsTakenWholeUpToAZeroByte) {
   const std::string name(255, 'h');
   EXPECT_EQ(Parse(PacketBuilder().HostName(name).Build()).hostName, name);
-  EXPECT_EQ(Parse(PacketBuilder().Option(opt::kHostName, {'p', 'c', 0, 'x'}).Build()).hostName, "pc");
+  EXPECT_EQ(Parse(PacketBuilder().Option(opt::kHostName, {'p', 'c', 0, 'x'}).Build()).hostName,
+            "pc");
 }
 
 TEST(ParseRequest, ClientIdentifierFromHeaderAndOption61) {
@@ -119,17 +126,22 @@ TEST(ParseRequest, ClientIdentifierFromHeaderAndOption61) {
       {"hlen 0 keeps the type byte", PacketBuilder().Field8(off::kHlen, 0), 1, {1}},
       {"option 61 replaces", PacketBuilder().Option(61, {1, 2, 3}), 3, {1, 2, 3}},
       {"option 61 of 17 bytes", PacketBuilder().Option(61, seventeen), 17, seventeen},
-      {"option 61 of 18 keeps length, 17 bytes",
-       PacketBuilder().Option(61, eighteen), 18, seventeen},
+      {"option 61 of 18 keeps length, 17 bytes", PacketBuilder().Option(61, eighteen), 18,
+       seventeen},
       {"option 61 of 20", PacketBuilder().Option(61, twenty), 20, seventeen},
-      {"later option 61 overrides", PacketBuilder().Option(61, {9, 9}).Option(61, {1, 2, 3}), 3,
+      {"later option 61 overrides",
+       PacketBuilder().Option(61, {9, 9}).Option(61, {1, 2, 3}),
+       3,
        {1, 2, 3}},
       {"hlen 16 takes all of chaddr",
-       PacketBuilder().Field8(off::kHtype, 6).Field8(off::kHlen, 16).Mac(chaddr), 17, typeAndChaddr},
+       PacketBuilder().Field8(off::kHtype, 6).Field8(off::kHlen, 16).Mac(chaddr), 17,
+       typeAndChaddr},
       {"hlen 40 takes 16 chaddr bytes and stays over-long",
-       PacketBuilder().Field8(off::kHtype, 6).Field8(off::kHlen, 40).Mac(chaddr), 41, typeAndChaddr},
+       PacketBuilder().Field8(off::kHtype, 6).Field8(off::kHlen, 40).Mac(chaddr), 41,
+       typeAndChaddr},
       {"hlen 255 does not wrap to an empty identifier",
-       PacketBuilder().Field8(off::kHtype, 6).Field8(off::kHlen, 255).Mac(chaddr), 255, typeAndChaddr},
+       PacketBuilder().Field8(off::kHtype, 6).Field8(off::kHlen, 255).Mac(chaddr), 255,
+       typeAndChaddr},
   };
   for (const auto& c : cases) {
     const auto request = Parse(PacketBuilder(c.packet).Type(DHCPDISCOVER).Build());
@@ -159,8 +171,8 @@ TEST(ParseRequest, RequestedAddressRules) {
        0xC0A80007, false},
       {"short later copy leaves the earlier",
        PacketBuilder().Requested(0xC0A80005).Option(50, {1, 2}), 0xC0A80005, true},
-      {"long option 50 gives its first 4 bytes",
-       PacketBuilder().Option(50, {192, 168, 0, 9, 1, 1}), 0xC0A80009, true},
+      {"long option 50 gives its first 4 bytes", PacketBuilder().Option(50, {192, 168, 0, 9, 1, 1}),
+       0xC0A80009, true},
       {"option 50 without cookie is not read", PacketBuilder().Requested(0xC0A80005).NoCookie(), 0,
        false},
   };
@@ -219,8 +231,8 @@ constexpr RequestMask kAll = 0x7FF;
 
 TEST(WriteDhcpReply, OfferWithEveryOptionAtItsOffset) {
   auto message = RequestMessage(PacketBuilder().Type(DHCPDISCOVER));
-  ASSERT_TRUE(WriteDhcpReply(message, DhcpReplyKind::kOffer, {0xC0A80064, false}, kAll,
-                             AllConfigured()));
+  ASSERT_TRUE(
+      WriteDhcpReply(message, DhcpReplyKind::kOffer, {0xC0A80064, false}, kAll, AllConfigured()));
   const auto written = WalkOptions(message.bytes);
   struct Expect {
     std::size_t offset;
@@ -298,8 +310,8 @@ TEST(WriteDhcpReply, RequestedOptionsNeedBothTheBitAndAValue) {
                     {c.bit, unconfigured, false}};
     for (const auto& variant : variants) {
       auto message = RequestMessage(PacketBuilder().Type(DHCPDISCOVER));
-      ASSERT_TRUE(WriteDhcpReply(message, DhcpReplyKind::kOffer, {1, false}, variant.mask,
-                                 variant.values));
+      ASSERT_TRUE(
+          WriteDhcpReply(message, DhcpReplyKind::kOffer, {1, false}, variant.mask, variant.values));
       EXPECT_EQ(WalkOptions(message.bytes).Find(c.code) != nullptr, variant.present)
           << "option " << int(c.code) << " mask " << variant.mask;
     }
@@ -331,8 +343,8 @@ TEST(WriteDhcpReply, TwoAddressOptionsHaveLength4Or8) {
 }
 
 TEST(WriteDhcpReply, NakIsType6AndEndOnly) {
-  auto message = RequestMessage(PacketBuilder().Type(DHCPREQUEST).Requested(0x0A000005)
-                                    .Option(55, {3, 6, 15}));
+  auto message = RequestMessage(
+      PacketBuilder().Type(DHCPREQUEST).Requested(0x0A000005).Option(55, {3, 6, 15}));
   ASSERT_TRUE(WriteDhcpReply(message, DhcpReplyKind::kNak, {0x0A000005, false}, kAll, {}));
   const auto written = WalkOptions(message.bytes);
   EXPECT_EQ(written.Codes(), std::vector<std::uint8_t>{53});
@@ -417,8 +429,8 @@ TEST(WriteDhcpReply, HeaderRules) {
     EXPECT_TRUE(std::equal(request.begin() + off::kChaddr, request.begin() + off::kCookie,
                            message.bytes.begin() + off::kChaddr))
         << c.what;
-    EXPECT_TRUE(std::equal(kMagicCookie.begin(), kMagicCookie.end(),
-                           message.bytes.begin() + off::kCookie));
+    EXPECT_TRUE(
+        std::equal(kMagicCookie.begin(), kMagicCookie.end(), message.bytes.begin() + off::kCookie));
   }
 }
 
@@ -436,8 +448,8 @@ TEST(WriteBootpReply, SiaddrHostNameWithoutZeroAndNoDhcpOptions) {
   EXPECT_EQ(message.U8(off::kHops), 2);
   EXPECT_EQ(message.U16(off::kSecs), 9);
   EXPECT_EQ(message.U16(off::kFlags), 0);
-  EXPECT_TRUE(std::equal(kMagicCookie.begin(), kMagicCookie.end(),
-                         message.bytes.begin() + off::kCookie));
+  EXPECT_TRUE(
+      std::equal(kMagicCookie.begin(), kMagicCookie.end(), message.bytes.begin() + off::kCookie));
   const auto written = WalkOptions(message.bytes);
   EXPECT_EQ(written.Codes(), (std::vector<std::uint8_t>{1, 12, 3, 6, 15}));
   EXPECT_EQ(written.Find(12)->data, (std::vector<std::uint8_t>{'p', 'r', 'i', 'n', 't', 'e', 'r'}));
@@ -464,7 +476,9 @@ TEST(WriteDhcpReply, NeverOverflowsTheBuffer) {
       {"long domain crowds out the rest", longDomain, "scope", {53, 1, 51, 58, 59, 54, 3, 6, 15}},
       // With a short domain the 257-byte scope cannot fit after 44 and is left out, but the
       // small options after it still go in.
-      {"long scope left out, smaller ones follow", "example", longScope,
+      {"long scope left out, smaller ones follow",
+       "example",
+       longScope,
        {53, 1, 51, 58, 59, 54, 3, 6, 15, 44, 46, 69, 70, 71, 42}},
   };
   for (const auto& c : cases) {
@@ -483,7 +497,8 @@ TEST(WriteDhcpReply, NeverOverflowsTheBuffer) {
   ReplyValues values = AllConfigured();
   values.domainName = longDomain;
   auto message = RequestMessage(PacketBuilder().Type(DHCPDISCOVER));
-  ASSERT_TRUE(WriteDhcpReply(message, DhcpReplyKind::kOffer, {1, false}, kRequestDomainName, values));
+  ASSERT_TRUE(
+      WriteDhcpReply(message, DhcpReplyKind::kOffer, {1, false}, kRequestDomainName, values));
   const auto domainWalk = WalkOptions(message.bytes);
   const auto* domain = domainWalk.Find(15);
   ASSERT_NE(domain, nullptr);

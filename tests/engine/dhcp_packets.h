@@ -32,9 +32,9 @@ class PacketBuilder {
     return *this;
   }
   PacketBuilder& AddressOption(std::uint8_t code, std::uint32_t address) {
-    return Option(code, {static_cast<std::uint8_t>(address >> 24),
-                         static_cast<std::uint8_t>(address >> 16),
-                         static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address)});
+    return Option(
+        code, {static_cast<std::uint8_t>(address >> 24), static_cast<std::uint8_t>(address >> 16),
+               static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address)});
   }
   PacketBuilder& Requested(std::uint32_t address) {
     return AddressOption(dhcp_option::kRequestedAddress, address);
@@ -47,28 +47,46 @@ class PacketBuilder {
     return *this;
   }
   PacketBuilder& Pads(std::size_t count) { return Raw(std::vector<std::uint8_t>(count, 0)); }
-  PacketBuilder& NoCookie() { cookie_ = false; return *this; }
-  PacketBuilder& NoEnd() { end_ = false; return *this; }
-  PacketBuilder& Field8(std::size_t offset, std::uint8_t value) { header_[offset] = value; return *this; }
+  PacketBuilder& NoCookie() {
+    cookie_ = false;
+    return *this;
+  }
+  PacketBuilder& NoEnd() {
+    end_ = false;
+    return *this;
+  }
+  PacketBuilder& Field8(std::size_t offset, std::uint8_t value) {
+    header_[offset] = value;
+    return *this;
+  }
   PacketBuilder& Field16(std::size_t offset, std::uint16_t value) {
     header_[offset] = static_cast<std::uint8_t>(value >> 8);
     header_[offset + 1] = static_cast<std::uint8_t>(value);
     return *this;
   }
-  PacketBuilder& Field32(std::size_t offset, std::uint32_t value) { Put32(offset, value); return *this; }
+  PacketBuilder& Field32(std::size_t offset, std::uint32_t value) {
+    Put32(offset, value);
+    return *this;
+  }
   PacketBuilder& Ciaddr(std::uint32_t a) { return Field32(dhcp_offset::kCiaddr, a); }
   PacketBuilder& Giaddr(std::uint32_t a) { return Field32(dhcp_offset::kGiaddr, a); }
   PacketBuilder& Mac(std::span<const std::uint8_t> mac) {
-    for (std::size_t i = 0; i < 16; ++i) header_[dhcp_offset::kChaddr + i] = i < mac.size() ? mac[i] : 0;
+    for (std::size_t i = 0; i < 16; ++i)
+      header_[dhcp_offset::kChaddr + i] = i < mac.size() ? mac[i] : 0;
     return *this;
   }
   // Pads the datagram with zeros up to a size (clients usually send at least 300 bytes).
-  PacketBuilder& PadTo(std::size_t size) { padTo_ = size; return *this; }
+  PacketBuilder& PadTo(std::size_t size) {
+    padTo_ = size;
+    return *this;
+  }
 
   std::vector<std::uint8_t> Build() const {
     std::vector<std::uint8_t> bytes(header_.begin(), header_.end());
-    if (cookie_) bytes.insert(bytes.end(), kMagicCookie.begin(), kMagicCookie.end());
-    else bytes.insert(bytes.end(), 4, 0);
+    if (cookie_)
+      bytes.insert(bytes.end(), kMagicCookie.begin(), kMagicCookie.end());
+    else
+      bytes.insert(bytes.end(), 4, 0);
     bytes.insert(bytes.end(), options_.begin(), options_.end());
     if (end_) bytes.push_back(dhcp_option::kEnd);
     if (bytes.size() < padTo_) bytes.resize(padTo_, 0);
@@ -77,7 +95,8 @@ class PacketBuilder {
 
  private:
   void Put32(std::size_t offset, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) header_[offset + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+      header_[offset + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
   }
 
   std::array<std::uint8_t, dhcp_offset::kCookie> header_{};
@@ -100,7 +119,8 @@ struct WrittenOptions {
   std::size_t endOffset = 0;  // 0 = no end option found inside the buffer
 
   const WrittenOption* Find(std::uint8_t code) const {
-    for (const auto& o : options) if (o.code == code) return &o;
+    for (const auto& o : options)
+      if (o.code == code) return &o;
     return nullptr;
   }
   std::vector<std::uint8_t> Codes() const {
@@ -115,7 +135,10 @@ inline WrittenOptions WalkOptions(std::span<const std::uint8_t> bytes) {
   std::size_t i = dhcp_offset::kOptions;
   while (i < bytes.size()) {
     const std::uint8_t code = bytes[i];
-    if (code == dhcp_option::kEnd) { out.endOffset = i; return out; }
+    if (code == dhcp_option::kEnd) {
+      out.endOffset = i;
+      return out;
+    }
     if (i + 1 >= bytes.size() || i + 2 + bytes[i + 1] > bytes.size()) return out;
     const std::size_t length = bytes[i + 1];
     out.options.push_back({i, code, {bytes.begin() + i + 2, bytes.begin() + i + 2 + length}});

@@ -32,16 +32,18 @@ namespace off = dhcp_offset;
 namespace opt = dhcp_option;
 
 const std::string kDatabasePath = "/win/TAMRIX.db";
-constexpr std::uint32_t kFirst = 0xC0A80064;   // 192.168.0.100, lowest pool address
-constexpr std::uint32_t kSecond = 0xC0A80065;  // 192.168.0.101
-constexpr std::uint32_t kLast = 0xC0A8006E;    // 192.168.0.110
-constexpr std::uint32_t kOutside = 0xC0A80032; // 192.168.0.50
-constexpr std::uint32_t kServer = 0xC0A80001;  // this host, on the pool's subnet
+constexpr std::uint32_t kFirst = 0xC0A80064;    // 192.168.0.100, lowest pool address
+constexpr std::uint32_t kSecond = 0xC0A80065;   // 192.168.0.101
+constexpr std::uint32_t kLast = 0xC0A8006E;     // 192.168.0.110
+constexpr std::uint32_t kOutside = 0xC0A80032;  // 192.168.0.50
+constexpr std::uint32_t kServer = 0xC0A80001;   // this host, on the pool's subnet
 constexpr std::uint32_t kRelay = 0x0A000001;
 constexpr const char* kClientA = "01:00A0C9000001";
 constexpr const char* kClientB = "01:00A0C9000002";
 
-std::array<std::uint8_t, 6> Mac(std::uint8_t n) { return {0x00, 0xA0, 0xC9, 0x00, 0x00, n}; }
+std::array<std::uint8_t, 6> Mac(std::uint8_t n) {
+  return {0x00, 0xA0, 0xC9, 0x00, 0x00, n};
+}
 ClientId Id(std::uint8_t n) {
   const auto mac = Mac(n);
   return MakeClientId(1, mac.data(), mac.size());
@@ -84,8 +86,8 @@ class RequestProcessorTest : public ::testing::Test {
  protected:
   void Start(const LeaseTableSettings& pool = PoolSettings()) {
     hosts.thisHost = {0x7F000001, kServer};
-    table = std::make_unique<LeaseTable>(LeaseTableEnvironment{
-        clock, hosts, files, events, probe, settings, kDatabasePath, false});
+    table = std::make_unique<LeaseTable>(
+        LeaseTableEnvironment{clock, hosts, files, events, probe, settings, kDatabasePath, false});
     ASSERT_EQ(table->LeaseTableInit(pool), 0);
     processor = std::make_unique<RequestProcessor>(*table, settings, allowed, events);
   }
@@ -132,7 +134,9 @@ std::uint8_t MessageType(const Reply& reply) {
   const auto* type = options.Find(opt::kMessageType);
   return type ? type->data.at(0) : 0;
 }
-std::uint32_t Yiaddr(const Reply& reply) { return testing::BigEndianAt(reply.bytes, off::kYiaddr); }
+std::uint32_t Yiaddr(const Reply& reply) {
+  return testing::BigEndianAt(reply.bytes, off::kYiaddr);
+}
 
 TEST_F(RequestProcessorTest, DiscoverThenRequestGetsOfferThenAck) {
   Start();
@@ -152,22 +156,23 @@ TEST_F(RequestProcessorTest, DiscoverThenRequestGetsOfferThenAck) {
   EXPECT_EQ(Yiaddr(*ack), kFirst);
   EXPECT_EQ(ack->destination, kBroadcastAddress);
   EXPECT_EQ(Entry(kFirst)->state, LEASE_BOUND);
-  EXPECT_EQ(events.events, (std::vector<RecordedEvent>{
-                               Ev(EV_DISCOVER, kClientA), Ev(EV_OFFER, kClientA, "192.168.0.100"),
-                               Ev(EV_REQUEST, kClientA, "192.168.0.100"),
-                               Ev(EV_ACK, kClientA, "192.168.0.100")}));
+  EXPECT_EQ(events.events,
+            (std::vector<RecordedEvent>{
+                Ev(EV_DISCOVER, kClientA), Ev(EV_OFFER, kClientA, "192.168.0.100"),
+                Ev(EV_REQUEST, kClientA, "192.168.0.100"), Ev(EV_ACK, kClientA, "192.168.0.100")}));
 }
 
 TEST_F(RequestProcessorTest, RequestedOptionsComeFromTheTable) {
   Start();
-  const auto offer = Exchange(From(1).Type(DHCPDISCOVER).Option(opt::kParameterRequestList,
-                                                                {1, 3, 6, 15, 44, 46}));
+  const auto offer = Exchange(
+      From(1).Type(DHCPDISCOVER).Option(opt::kParameterRequestList, {1, 3, 6, 15, 44, 46}));
   ASSERT_TRUE(offer);
   const auto options = WalkOptions(offer->bytes);
   EXPECT_EQ(options.Codes(), (std::vector<std::uint8_t>{53, 1, 51, 58, 59, 54, 3, 6, 15, 46}));
   EXPECT_EQ(options.Find(3)->data, Be32(0xC0A80001));
   EXPECT_EQ(options.Find(6)->data, Be32Pair(0xC0A80002, 0xC0A80003));
-  EXPECT_EQ(options.Find(15)->data, (std::vector<std::uint8_t>{'e', 'x', 'a', 'm', 'p', 'l', 'e', 0}));
+  EXPECT_EQ(options.Find(15)->data,
+            (std::vector<std::uint8_t>{'e', 'x', 'a', 'm', 'p', 'l', 'e', 0}));
 }
 
 TEST_F(RequestProcessorTest, LeaseTimeOptionValues) {
@@ -288,19 +293,32 @@ TEST_F(RequestProcessorTest, MessageTypeTable) {
       {"NAK is ignored", From(1).Type(DHCPNAK), {}, std::nullopt},
       {"type 9 is ignored", From(1).Type(9), {}, std::nullopt},
       {"type 255 is ignored", From(1).Type(255), {}, std::nullopt},
-      {"DISCOVER", From(1).Type(DHCPDISCOVER),
-       {Ev(EV_DISCOVER, kClientA), Ev(EV_OFFER, kClientA, "192.168.0.100")}, DHCPOFFER},
-      {"REQUEST", From(1).Type(DHCPREQUEST).Requested(kSecond),
-       {Ev(EV_REQUEST, kClientA, "192.168.0.101"), Ev(EV_ACK, kClientA, "192.168.0.101")}, DHCPACK},
-      {"RELEASE", From(1).Type(DHCPRELEASE).Ciaddr(kFirst),
-       {Ev(EV_RELEASE, kClientA, "192.168.0.100")}, std::nullopt},
-      {"INFORM off", From(1).Type(DHCPINFORM).Ciaddr(kFirst),
-       {Ev(EV_INFORM, kClientA, "192.168.0.100")}, std::nullopt},
-      {"BOOTP without reservation", From(1).Ciaddr(kFirst),
-       {Ev(EV_BOOTP_REQUEST, kClientA, "192.168.0.100"), Ev(EV_NO_ADDRESS)}, std::nullopt},
-      {"BOOTP without cookie", From(1).Type(DHCPDISCOVER).NoCookie(),
-       {Ev(EV_BOOTP_REQUEST, kClientA, "0.0.0.0"), Ev(EV_NO_ADDRESS)}, std::nullopt},
-      {"DECLINE by ciaddr", From(1).Type(DHCPDECLINE).Ciaddr(kSecond),
+      {"DISCOVER",
+       From(1).Type(DHCPDISCOVER),
+       {Ev(EV_DISCOVER, kClientA), Ev(EV_OFFER, kClientA, "192.168.0.100")},
+       DHCPOFFER},
+      {"REQUEST",
+       From(1).Type(DHCPREQUEST).Requested(kSecond),
+       {Ev(EV_REQUEST, kClientA, "192.168.0.101"), Ev(EV_ACK, kClientA, "192.168.0.101")},
+       DHCPACK},
+      {"RELEASE",
+       From(1).Type(DHCPRELEASE).Ciaddr(kFirst),
+       {Ev(EV_RELEASE, kClientA, "192.168.0.100")},
+       std::nullopt},
+      {"INFORM off",
+       From(1).Type(DHCPINFORM).Ciaddr(kFirst),
+       {Ev(EV_INFORM, kClientA, "192.168.0.100")},
+       std::nullopt},
+      {"BOOTP without reservation",
+       From(1).Ciaddr(kFirst),
+       {Ev(EV_BOOTP_REQUEST, kClientA, "192.168.0.100"), Ev(EV_NO_ADDRESS)},
+       std::nullopt},
+      {"BOOTP without cookie",
+       From(1).Type(DHCPDISCOVER).NoCookie(),
+       {Ev(EV_BOOTP_REQUEST, kClientA, "0.0.0.0"), Ev(EV_NO_ADDRESS)},
+       std::nullopt},
+      {"DECLINE by ciaddr",
+       From(1).Type(DHCPDECLINE).Ciaddr(kSecond),
        {Ev(EV_DECLINE, kClientA, "192.168.0.101"), Ev(EV_ADDRESS_CONFLICT, "", "192.168.0.101")},
        std::nullopt},
   };
@@ -400,8 +418,9 @@ TEST_F(RequestProcessorTest, BootpClientWithReservationGetsItsAddressAndName) {
   EXPECT_EQ(options.Codes(), (std::vector<std::uint8_t>{1, 12, 3, 6, 15}));
   EXPECT_EQ(options.Find(12)->data, (std::vector<std::uint8_t>{'p', 'r', 'i', 'n', 't', 'e', 'r'}));
   EXPECT_EQ(reply->sentEvent, EV_BOOTP_REPLY);
-  EXPECT_EQ(events.events, (std::vector<RecordedEvent>{Ev(EV_BOOTP_REQUEST, kClientA, "0.0.0.0"),
-                                                       Ev(EV_BOOTP_REPLY, kClientA, "192.168.0.110")}));
+  EXPECT_EQ(events.events,
+            (std::vector<RecordedEvent>{Ev(EV_BOOTP_REQUEST, kClientA, "0.0.0.0"),
+                                        Ev(EV_BOOTP_REPLY, kClientA, "192.168.0.110")}));
 }
 
 TEST_F(RequestProcessorTest, ClientCheckAdmitsListedAndReservedClientsOnly) {
@@ -411,8 +430,8 @@ TEST_F(RequestProcessorTest, ClientCheckAdmitsListedAndReservedClientsOnly) {
   Start();
   EXPECT_TRUE(Discover(1));  // listed
   EXPECT_TRUE(Discover(2));  // reserved, not listed
-  for (const std::uint8_t type : {kBootpRequest, DHCPDISCOVER, DHCPREQUEST, DHCPDECLINE,
-                                  DHCPRELEASE, DHCPINFORM, DHCPACK}) {
+  for (const std::uint8_t type :
+       {kBootpRequest, DHCPDISCOVER, DHCPREQUEST, DHCPDECLINE, DHCPRELEASE, DHCPINFORM, DHCPACK}) {
     events.events.clear();
     auto packet = From(3).Ciaddr(kFirst);
     if (type != kBootpRequest) packet.Type(type);
@@ -421,7 +440,8 @@ TEST_F(RequestProcessorTest, ClientCheckAdmitsListedAndReservedClientsOnly) {
               (std::vector<RecordedEvent>{Ev(EV_CLIENT_REJECTED, "01:00A0C9000003")}))
         << int(type);
   }
-  EXPECT_EQ(Entry(kFirst)->state, LEASE_OFFERED);  // the refused DECLINE and RELEASE changed nothing
+  EXPECT_EQ(Entry(kFirst)->state,
+            LEASE_OFFERED);  // the refused DECLINE and RELEASE changed nothing
 }
 
 TEST_F(RequestProcessorTest, ExhaustedPoolReportsNoAddress) {
