@@ -1,0 +1,35 @@
+#pragma once
+
+#include "engine/engine.h"
+#include "platform/icmp_probe.h"
+#include "platform/machine_paths.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_shared_block.h"
+#include "platform/posix/resolver_host_lookup.h"
+#include "platform/posix/system_clock.h"
+#include "platform/posix/udp_socket.h"
+#include "service_nt/event_reporter.h"
+#include "service_nt/status_publication.h"
+
+namespace tamrix {
+
+// The engine on this machine's real pieces: files, clock, resolver, ICMP probe, port 67, the
+// shared status block, and a reporter that writes nothing (this host has no event log).
+class MachineEngine {
+ public:
+  explicit MachineEngine(const MachinePaths& paths);
+  Engine& engine() { return engine_; }
+
+ private:
+  PosixFileSystem files_;
+  SystemClock clock_;
+  ResolverHostLookup hosts_;
+  IcmpProbe probe_;
+  PosixUdpSocketFactory sockets_;
+  InertEventReporter reporter_;
+  PosixSharedBlockSystem blocks_;
+  SharedStatusPublication publication_;
+  Engine engine_;
+};
+
+}  // namespace tamrix

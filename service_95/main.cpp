@@ -1,0 +1,31 @@
+// TAMRIXs.exe: the DHCP server as a background process controlled through its window.
+#include <signal.h>
+
+#include <iostream>
+
+#include "platform/machine_paths.h"
+#include "platform/posix/posix_window_system.h"
+#include "service_95/engine_control.h"
+#include "service_95/machine_engine.h"
+#include "service_95/message_loop.h"
+#include "service_95/service_frame.h"
+#include "service_95/session.h"
+
+int main() {  // the command line is ignored
+  using namespace tamrix;
+  // Before any thread exists, so that only the loop's signalfd sees a shutdown.
+  BlockShutdownSignals();
+  signal(SIGPIPE, SIG_IGN);
+
+  const MachinePaths paths = MachinePaths::FromEnvironment();
+  PosixWindowSystem windows(paths);
+  MachineEngine machine(paths);
+  EngineControl engine(machine.engine());
+  SessionDetach session;
+  SignalShutdownNotice shutdown;
+
+  ServiceFrame frame(windows, engine, session,
+                     [](std::string_view text) { std::cerr << text << std::endl; });
+  if (!frame.Launch()) return 0;
+  return RunMessageLoop(frame, shutdown);
+}

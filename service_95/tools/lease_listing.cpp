@@ -1,0 +1,85 @@
+#include "service_95/tools/lease_listing.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "common/address.h"
+#include "platform/text_encoding.h"
+
+namespace tamrix {
+namespace {
+
+std::string Columns(std::string_view address, std::string_view state, std::string_view expiry,
+                    std::string_view host, std::string_view client) {
+  char row[256];
+  std::snprintf(row, sizeof row, "%-15.*s  %-8.*s  %-20.*s  ", static_cast<int>(address.size()),
+                address.data(), static_cast<int>(state.size()), state.data(),
+                static_cast<int>(expiry.size()), expiry.data());
+  std::string text = row;
+  // Host names may hold multi-byte characters, so they are padded by hand, not by printf.
+  text.append(host.empty() ? "-" : host);
+  text.append("  ");
+  text.append(client.empty() ? "-" : client);
+  return text;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::string LeaseStateName(std::uint32_t state) {
+  switch (state) {
+    case LEASE_FREE: return "free";
+    case LEASE_RESERVED: return "reserved";
+    case LEASE_OFFERED: return "offered";
+    case LEASE_BOUND: return "bound";
+    case LEASE_GRACE: return "grace";
+    default: {
+      char word[16];
+      std::snprintf(word, sizeof word, "%08X", state);
+      return word;
+    }
+  }
+}
+
+std::string FormatExpiry(Seconds expiry) {
+  if (expiry == 0) return "-";
+  const std::time_t when = expiry;
+  std::tm parts{};
+  if (gmtime_r(&when, &parts) == nullptr) return "-";
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  return text;
+}
+
+std::string FormatLeaseRow(const LeaseEntry& entry) {
+  return Columns(FormatAddress(entry.address), LeaseStateName(entry.state),
+                 FormatExpiry(entry.expiry), Cp932ToUtf8(HostName(entry)),
+                 FormatClientId(entry.client));
+}
+
+std::string LeaseHeaderRow() {
+  return Columns("address", "state", "expiry", "host", "client");
+}
+
+std::optional<ClientId> ParseClientIdForm(std::string_view text) {
+  if (text.size() < 3 || text[2] != ':') return std::nullopt;
+  std::string hex(text.substr(0, 2));
+  hex.append(text.substr(3));
+  if (hex.size() % 2 != 0 || hex.size() / 2 > kMaxClientIdLength) return std::nullopt;
+  ClientId id;
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int high = HexDigit(hex[i]);
+    const int low = HexDigit(hex[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    id.bytes[id.length++] = static_cast<std::uint8_t>(high * 16 + low);
+  }
+  return id;
+}
+
+}  // namespace tamrix
