@@ -72,24 +72,6 @@ TEST(AllowedClientList, LookupNeedsLengthAndBytesToMatch) {
   EXPECT_EQ(list.IsAllowedClient(listed), 1);
 }
 
-TEST(AllowedClientList, EmptyListAllowsNobody) {
-  AllowedClientList list;
-  EXPECT_EQ(list.IsAllowedClient(Id({1, 2})), 0);
-}
-
-TEST(AllowedClientList, RemoveAtAndClear) {
-  AllowedClientList list;
-  list.InsertAllowedClient(Id({1, 1}));
-  list.InsertAllowedClient(Id({1, 2}));
-  list.InsertAllowedClient(Id({1, 3}));
-  EXPECT_FALSE(list.RemoveAt(3));
-  EXPECT_TRUE(list.RemoveAt(1));
-  EXPECT_EQ(Texts(list), (std::vector<std::string>{"01:01", "01:03"}));
-  EXPECT_EQ(list.IsAllowedClient(Id({1, 2})), 0);
-  list.ClearAllowedClientList();
-  EXPECT_TRUE(list.entries().empty());
-}
-
 TEST(ParseAllowedClientList, SkipsLinesItCannotTake) {
   const char* const skipped[] = {
       "00,foo\r\n",                                                          // length 0
