@@ -17,7 +17,15 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/lease_table.h"
 #include "platform/posix/posix_shared_block.h"
+#include "storage/lease_database.h"
+#include "storage/server_settings.h"
+#include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_conflict_probe.h"
+#include "tests/fakes/fake_file_system.h"
+#include "tests/fakes/fake_host_lookup.h"
+#include "tests/fakes/recording_event_sink.h"
 #include "service_nt/status_block.h"
 #include "service_nt/status_client.h"
 #include "service_nt/status_publication.h"
@@ -410,6 +418,49 @@ TEST_F(StatusPublicationTest, LeftoverObjectsAreReplacedAndShortBlocksRefused) {
   EXPECT_EQ(MakeClient().FetchLeaseSnapshot(out), 0);  // an empty object is not mapped
   ASSERT_EQ(server_->Start(table_), 1);
   EXPECT_EQ(Count(), 10);
+}
+
+// The engine's own table behind the block, as the service programs run it.
+TEST_F(StatusPublicationTest, PublishesTheEngineLeaseTable) {
+  testing::FakeClock clock;
+  testing::FakeHostLookup hosts;
+  testing::FakeFileSystem files;
+  testing::RecordingEventSink events;
+  testing::FakeConflictProbe probe;
+  ServerSettings settings;
+  const std::string database = "/win/TAMRIX.db";
+  LeaseEntry reserved;
+  reserved.state = LEASE_RESERVED;
+  reserved.address = kPoolStart + 5;
+  reserved.client = Client(5);
+  const std::vector<LeaseEntry> stored = {reserved};
+  files.files[database] = FormatLeaseDatabase(kPoolStart, kPoolStart + 9, stored);
+  LeaseTable table({clock, hosts, files, events, probe, settings, database, false});
+  LeaseTableSettings pool;
+  pool.StartIPAddr = "192.168.0.100";
+  pool.EndIPAddr = "192.168.0.109";
+  pool.SubnetMask = "255.255.255.0";
+  pool.LeaseTime = 3600;
+  ASSERT_EQ(table.LeaseTableInit(pool), 0);
+  const std::uint32_t offered = table.OfferAddress("pc01", Client(1));
+  ASSERT_NE(offered, 0u);
+
+  SharedStatusPublication publication(*blocks_, 10);
+  ASSERT_EQ(publication.StartStatusPublication(table), 1);
+  Snapshot out{};
+  ASSERT_EQ(MakeClient().FetchLeaseSnapshot(out), 10);
+  EXPECT_EQ(out[offered - kPoolStart].state, LEASE_OFFERED);
+  EXPECT_EQ(out[5].state, LEASE_RESERVED);
+
+  EXPECT_EQ(MakeClient().RequestRelease(offered, Client(1)), 0);
+  EXPECT_EQ(MakeClient().RequestRelease(reserved.address, Client(5)), -1);
+  ASSERT_EQ(MakeClient().FetchLeaseSnapshot(out), 10);
+  EXPECT_EQ(out[offered - kPoolStart].state, LEASE_FREE);
+  EXPECT_EQ(out[5].state, LEASE_RESERVED);
+
+  EXPECT_EQ(publication.StopStatusPublication(), 1);
+  EXPECT_EQ(MakeClient().FetchLeaseSnapshot(out), 0);
+  table.LeaseTableShutdown();
 }
 
 TEST(StatusBlockLayoutTest, EntryFieldsSitAtTheirOffsets) {
