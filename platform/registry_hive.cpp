@@ -412,6 +412,7 @@ int HiveRegistry::OnKey(RegistryKey key, bool write,
 
 int HiveRegistry::CreateKey(RegistryKey parent, std::string_view subKey, std::uint32_t options,
                             std::uint32_t /*access*/, RegistryKey* result, bool* created) {
+  std::lock_guard lock(mutex_);
   if (created != nullptr) *created = false;
   if (options > REG_OPTION_VOLATILE) return ERROR_INVALID_PARAMETER;
   std::string parentPath;
@@ -428,6 +429,7 @@ int HiveRegistry::CreateKey(RegistryKey parent, std::string_view subKey, std::ui
 
 int HiveRegistry::OpenKey(RegistryKey parent, std::string_view subKey, std::uint32_t /*access*/,
                           RegistryKey* result) {
+  std::lock_guard lock(mutex_);
   std::string parentPath;
   if (const int code = PathOf(parent, &parentPath); code != ERROR_SUCCESS) return code;
   std::string path;
@@ -440,11 +442,13 @@ int HiveRegistry::OpenKey(RegistryKey parent, std::string_view subKey, std::uint
 }
 
 int HiveRegistry::CloseKey(RegistryKey key) {
+  std::lock_guard lock(mutex_);
   if (!RegistryRootName(key).empty()) return ERROR_SUCCESS;
   return handles_.erase(key) == 1 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 int HiveRegistry::DeleteKey(RegistryKey parent, std::string_view subKey) {
+  std::lock_guard lock(mutex_);
   std::string parentPath;
   if (const int code = PathOf(parent, &parentPath); code != ERROR_SUCCESS) return code;
   std::string path;
@@ -454,6 +458,7 @@ int HiveRegistry::DeleteKey(RegistryKey parent, std::string_view subKey) {
 
 int HiveRegistry::SetValue(RegistryKey key, std::string_view name, std::uint32_t type,
                            std::string_view data) {
+  std::lock_guard lock(mutex_);
   return OnKey(key, true, [&](RegistryHive& hive, const std::string& path) {
     return hive.SetValue(path, name, type, data);
   });
@@ -461,24 +466,28 @@ int HiveRegistry::SetValue(RegistryKey key, std::string_view name, std::uint32_t
 
 int HiveRegistry::QueryValue(RegistryKey key, std::string_view name, RegistryValue* value,
                              std::size_t capacity) {
+  std::lock_guard lock(mutex_);
   return OnKey(key, false, [&](RegistryHive& hive, const std::string& path) {
     return hive.QueryValue(path, name, value, capacity);
   });
 }
 
 int HiveRegistry::DeleteValue(RegistryKey key, std::string_view name) {
+  std::lock_guard lock(mutex_);
   return OnKey(key, true, [&](RegistryHive& hive, const std::string& path) {
     return hive.DeleteValue(path, name);
   });
 }
 
 int HiveRegistry::ListSubkeys(RegistryKey key, std::vector<std::string>* names) {
+  std::lock_guard lock(mutex_);
   return OnKey(key, false, [&](RegistryHive& hive, const std::string& path) {
     return hive.ListSubkeys(path, names);
   });
 }
 
 int HiveRegistry::ListValues(RegistryKey key, std::vector<std::string>* names) {
+  std::lock_guard lock(mutex_);
   return OnKey(key, false, [&](RegistryHive& hive, const std::string& path) {
     return hive.ListValues(path, names);
   });

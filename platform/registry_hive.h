@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,7 +75,8 @@ std::string FoldRegistryName(std::string_view name);
 
 // A registry over a hive, with the handle table every implementation needs. Subclasses decide
 // where the hive comes from and where it goes: Transact runs op on the current hive under the
-// right lock and, for writes, keeps the result when op returned 0.
+// right lock and, for writes, keeps the result when op returned 0. One object may be shared by
+// the threads of a process: its operations run one at a time.
 class HiveRegistry : public Registry {
  public:
   int CreateKey(RegistryKey parent, std::string_view subKey, std::uint32_t options,
@@ -91,7 +93,10 @@ class HiveRegistry : public Registry {
   int ListSubkeys(RegistryKey key, std::vector<std::string>* names) override;
   int ListValues(RegistryKey key, std::vector<std::string>* names) override;
 
-  std::size_t OpenHandleCount() const { return handles_.size(); }
+  std::size_t OpenHandleCount() {
+    std::lock_guard lock(mutex_);
+    return handles_.size();
+  }
 
  protected:
   virtual int Transact(bool write, const std::function<int(RegistryHive&)>& op) = 0;
@@ -104,6 +109,7 @@ class HiveRegistry : public Registry {
             const std::function<int(RegistryHive&, const std::string&)>& op);
   RegistryKey AddHandle(std::string path);
 
+  std::mutex mutex_;  // held for the whole of each operation
   std::map<RegistryKey, std::string> handles_;
   RegistryKey nextHandle_ = 0x100;
 };
