@@ -92,8 +92,12 @@ t95_alive() {
 t95_gone() { ! t95_alive "$1"; }
 
 # Starts the server in the background and waits for its window; T95_SERVER is its pid.
+# The server namespace's own host name as in_server gives it; exec so that $! is the server.
 t95_start() {
-  in_server "$T95_BIN/TAMRIXs.exe" >>"$T95_ROOT/server.log" 2>&1 &
+  {
+    exec ip netns exec "$NETNS_SRV" unshare --uts sh -c 'hostname "$0"; exec "$@"' \
+      "$NETNS_HOSTNAME" "$T95_BIN/TAMRIXs.exe"
+  } >>"$T95_ROOT/server.log" 2>&1 &
   T95_SERVER=$!
   T95_PIDS+=("$T95_SERVER")
   wait_until 100 t95_window_up
