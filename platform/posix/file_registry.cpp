@@ -43,6 +43,13 @@ class FileLock {
   bool locked_ = false;
 };
 
+// The code for a change that could not be written: a user without the right gets 5, as on a
+// machine whose registry refuses the caller; any other failure is a write fault.
+int WriteFailure() {
+  return errno == EACCES || errno == EPERM || errno == EROFS ? ERROR_ACCESS_DENIED
+                                                             : ERROR_WRITE_FAULT;
+}
+
 }  // namespace
 
 std::string CurrentBootId() {
@@ -68,9 +75,9 @@ int FileRegistry::Transact(bool write, const std::function<int(RegistryHive&)>& 
   // A machine whose registry was never written reads as empty; only a change creates the files.
   // Readers lock when they can: a user who may not create the lock file still reads whole files,
   // because every file is replaced by a rename.
-  if (write && !MakeDirectories(directory_)) return ERROR_WRITE_FAULT;
+  if (write && !MakeDirectories(directory_)) return WriteFailure();
   FileLock lock(directory_ + "/lock", write);
-  if (write && !lock.locked()) return ERROR_WRITE_FAULT;
+  if (write && !lock.locked()) return WriteFailure();
 
   const std::string persistent = files.ReadFile(HivePath()).value_or("");
   const std::string volatileText = files.ReadFile(VolatilePath()).value_or("");
@@ -83,13 +90,13 @@ int FileRegistry::Transact(bool write, const std::function<int(RegistryHive&)>& 
   const std::string newPersistent =
       "; TAMRIX registry: keys that last\n" + hive.Serialize(false);
   if (newPersistent != persistent && !files.ReplaceFile(HivePath(), newPersistent)) {
-    return ERROR_WRITE_FAULT;
+    return WriteFailure();
   }
   const std::string volatileKeys = hive.Serialize(true);
   const std::string newVolatile = std::string(kBootLinePrefix) + bootId_ + "\n" + volatileKeys;
   if (newVolatile != volatileText && (!volatileKeys.empty() || !volatileText.empty())) {
     if (!MakeDirectories(runDirectory_) || !files.ReplaceFile(VolatilePath(), newVolatile)) {
-      return ERROR_WRITE_FAULT;
+      return WriteFailure();
     }
   }
   return ERROR_SUCCESS;

@@ -16,7 +16,8 @@ namespace tamrix {
 // Every operation reads the files afresh under the lock, so a change by another process shows at
 // once. A change is written to a temporary file, flushed and renamed over the old one: a crash
 // leaves the old file or the new one, and a leftover temporary is never read. Lines that do not
-// parse are skipped (counted in SkippedLines). A change that cannot be written gives 29.
+// parse are skipped (counted in SkippedLines). A change the caller may not write gives 5; one
+// that cannot be written for another reason gives 29.
 class FileRegistry final : public HiveRegistry {
  public:
   explicit FileRegistry(const MachinePaths& paths);

@@ -1,5 +1,6 @@
 #include "platform/posix/file_registry.h"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -236,6 +237,29 @@ TEST_F(FileRegistryTest, ACorruptHiveIsReadAsFarAsItMakesSense) {
   EXPECT_EQ(registry.QueryValue(key, "A", &value), 0);
   EXPECT_EQ(registry.QueryValue(key, "B", &value), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(registry.SkippedLines(), 2);
+}
+
+// An operator who may not change the machine's registry is told so, not given a write fault.
+TEST_F(FileRegistryTest, AUserWithoutWriteAccessGetsAccessDenied) {
+  {
+    FileRegistry registry(machine.paths, "boot-1");
+    registry.CloseKey(Create(registry, "SOFTWARE"));
+  }
+  ::chmod(machine.paths.root.c_str(), 0755);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(200);  // cannot drop: not root
+    FileRegistry registry(machine.paths, "boot-1");
+    RegistryKey key = 0;
+    if (registry.OpenKey(HKEY_LOCAL_MACHINE, "SOFTWARE", KEY_READ, &key) != 0) ::_exit(201);
+    ::_exit(registry.SetValue(key, "x", REG_DWORD, RegistryDwordData(1)));
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 200) GTEST_SKIP() << "needs root to act as another user";
+  EXPECT_EQ(WEXITSTATUS(status), ERROR_ACCESS_DENIED);
 }
 
 TEST_F(FileRegistryTest, AMachineWithoutRegistryReadsAsEmptyAndIsNotCreatedByReading) {
