@@ -36,7 +36,8 @@ class ClientView final : public SettingsPage {
     layout->addLayout(grid);
 
     auto* row = new QHBoxLayout;
-    list_ = MakeList(1102, {Qt8("ｸﾗｲｱﾝﾄID"), Qt8("ｺﾒﾝﾄ")}, {150});
+    list_ = MakeList(1102, {QString(), QString()}, {150});
+    list_->setHeaderHidden(true);
     remove_ = MakeButton(1101, "削除");
     row->addWidget(list_, 1);
     auto* side = new QVBoxLayout;

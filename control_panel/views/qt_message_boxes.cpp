@@ -10,16 +10,22 @@ namespace {
 
 QWidget* Owner(QWidget* parent) { return parent ? parent : QApplication::activeWindow(); }
 
+// A plain box without an icon, captioned with the program's name.
+int Run(QWidget* parent, std::string_view text, QMessageBox::StandardButtons buttons) {
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("TAMRIX"), Qt8(text), buttons,
+                  Owner(parent));
+  box.setDefaultButton(QMessageBox::Ok);
+  return box.exec();
+}
+
 }  // namespace
 
 void QtMessageBoxes::ShowMessage(int, std::string_view text) {
-  QMessageBox::warning(Owner(parent_), QStringLiteral("TAMRIX"), Qt8(text), QMessageBox::Ok);
+  Run(parent_, text, QMessageBox::Ok);
 }
 
 bool QtMessageBoxes::AskOkCancel(int, std::string_view text) {
-  return QMessageBox::warning(Owner(parent_), QStringLiteral("TAMRIX"), Qt8(text),
-                              QMessageBox::Ok | QMessageBox::Cancel,
-                              QMessageBox::Ok) == QMessageBox::Ok;
+  return Run(parent_, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 }  // namespace tamrix

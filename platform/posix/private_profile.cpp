@@ -166,15 +166,21 @@ std::string SetProfileValue(std::string_view fileBytes, std::string_view section
     lines.push_back(newLine);
   } else {
     // The key's own line, or after the last non-blank line of the section.
+    // A later copy of the key is dropped: the service takes the last line of a key, so a stale
+    // copy below the rewritten one would win there.
     std::size_t insertAt = header + 1;
     bool replaced = false;
-    for (std::size_t i = header + 1; i < lines.size() && !SectionName(lines[i]); ++i) {
+    for (std::size_t i = header + 1; i < lines.size() && !SectionName(lines[i]);) {
       if (LineHasKey(lines[i], key)) {
+        if (replaced) {
+          lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+          continue;
+        }
         lines[i] = newLine;
         replaced = true;
-        break;
       }
       if (!Trim(lines[i]).empty()) insertAt = i + 1;
+      ++i;
     }
     if (!replaced) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), newLine);
   }

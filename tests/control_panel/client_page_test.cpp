@@ -64,24 +64,6 @@ TEST_F(ClientPageTest, RemoveNeedsASelection) {
   EXPECT_EQ(page.selectedRow, -1);
 }
 
-TEST_F(ClientPageTest, ControlRule) {
-  page.checkClient = false;
-  page.clientId = "01:00";
-  page.selectedRow = 0;
-  EXPECT_FALSE(page.ListEnabled());
-  EXPECT_FALSE(page.AddEnabled());
-  EXPECT_FALSE(page.RemoveEnabled());
-  EXPECT_TRUE(page.SetCheckClient(true));
-  EXPECT_FALSE(page.SetCheckClient(true));
-  EXPECT_TRUE(page.AddEnabled());
-  EXPECT_TRUE(page.RemoveEnabled());
-  page.clientId.clear();
-  page.selectedRow = -1;
-  EXPECT_TRUE(page.ListEnabled());
-  EXPECT_FALSE(page.AddEnabled());
-  EXPECT_FALSE(page.RemoveEnabled());
-}
-
 TEST_F(ClientPageTest, ApplyWritesTheSwitchAndTheFileEvenWhenOff) {
   AddClient("01:00A0C9123456", "printer");
   AddClient("01:00AA", "ﾌﾟﾘﾝﾀ");
@@ -104,14 +86,6 @@ TEST_F(ClientPageTest, LongCommentsAreCutToTheFieldOnACharacterBoundary) {
   comment += "例";
   AddClient("01:00", comment.c_str());
   EXPECT_EQ(page.list.entries()[0].comment, std::string(77, 'c'));
-}
-
-TEST(LoadClientList, MissingFileGivesAnEmptyList) {
-  testing::FakeFileSystem files;
-  AllowedClientList list;
-  list.InsertAllowedClient(ClientId{1, {1}});
-  LoadClientList(files, kDb2, list);
-  EXPECT_TRUE(list.entries().empty());
 }
 
 }  // namespace

@@ -52,22 +52,5 @@ TEST(StorePanelSettings, WritesTheSevenGroupsInOrderAndKeepsUnknownKeys) {
   EXPECT_EQ(LoadPanelSettings(*profile).Gateway, "192.168.0.254");
 }
 
-TEST(StorePanelSettings, EachGroupWritesOnlyItsKeys) {
-  const std::vector<std::vector<std::string>> groups = {
-      {"StartIPAddr", "EndIPAddr", "SubnetMask", "Gateway"},
-      {"LeaseTime", "ExtendTime"},
-      {"DNSAddr1", "DNSAddr2", "DomainName"},
-      {"WINSAddr1", "WINSAddr2", "ScopeID"},
-      {"SMTP", "POP3", "NNTP"},
-      {"CheckClient"},
-      {"OptSrvAddr", "OptNACK", "OptUseLog", "OptUsePing", "OptPingTry", "OptPingWait",
-       "OptDHCPINFORM"}};
-  for (int group = 1; group <= 7; ++group) {
-    testing::RecordingProfile profile;
-    StorePanelSettings(profile, PanelSettings{}, group);
-    EXPECT_EQ(profile.writes, groups[static_cast<std::size_t>(group - 1)]) << group;
-  }
-}
-
 }  // namespace
 }  // namespace tamrix

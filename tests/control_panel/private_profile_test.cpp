@@ -34,6 +34,8 @@ TEST(SetProfileValue, EditsTheFileTheWayThePanelExpects) {
       {"key of another section untouched", "[X]\r\nA=1\r\n[TAMRIX]\r\n", "A", "2",
        "[X]\r\nA=1\r\n[TAMRIX]\r\nA=2\r\n"},
       {"missing section appended", "[X]\r\nA=1\r\n", "A", "2", "[X]\r\nA=1\r\n[TAMRIX]\r\nA=2\r\n"},
+      {"a later copy of the key is dropped", "[TAMRIX]\r\nA=1\r\nB=2\r\nA=3\r\n", "A", "4",
+       "[TAMRIX]\r\nA=4\r\nB=2\r\n"},
       {"a line break in a value cannot start a key", "", "A", "1\r\nCheckClient=1",
        "[TAMRIX]\r\nA=1  CheckClient=1\r\n"},
   };

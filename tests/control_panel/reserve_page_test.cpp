@@ -140,17 +140,6 @@ TEST_F(ReservePageTest, BrowseAndReleaseNeedASelection) {
   EXPECT_EQ(page.Browse().message, 124);  // no such row
 }
 
-TEST_F(ReservePageTest, ButtonRule) {
-  Fields("", "", "");
-  EXPECT_FALSE(page.DisableEnabled());
-  EXPECT_FALSE(page.ReserveEnabled());
-  Fields("", "", "1");
-  EXPECT_TRUE(page.DisableEnabled());
-  EXPECT_FALSE(page.ReserveEnabled());
-  Fields("a", "b", "1");
-  EXPECT_TRUE(page.ReserveEnabled());
-}
-
 TEST_F(ReservePageTest, SavedFileLoadsBackAndSavesToTheSameBytes) {
   ReserveFor("01:00A0C9123456", "ﾀﾛｳ", "192.168.0.5");
   DisableAt("192.168.0.9");

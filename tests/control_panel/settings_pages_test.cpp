@@ -57,16 +57,6 @@ TEST(IpAddrPage, AsksBeforeChangingAStoredRangeOnly) {
   EXPECT_EQ(page.Validate(stored), PageCheck::Ask(102));
 }
 
-TEST(IpAddrPage, ApplyCopiesAndWritesGroupOne) {
-  PanelSettings s;
-  testing::RecordingProfile profile;
-  IpAddrPage{"10.0.0.1", "10.0.0.9", "255.0.0.0", ""}.Apply(s, profile);
-  EXPECT_EQ(s.StartIPAddr, "10.0.0.1");
-  EXPECT_EQ(s.SubnetMask, "255.0.0.0");
-  EXPECT_EQ(profile.writes, (std::vector<std::string>{"StartIPAddr", "EndIPAddr", "SubnetMask",
-                                                      "Gateway"}));
-}
-
 TEST(DurationPage, ValidationSequence) {
   struct Case {
     const char* lease[3];
@@ -253,11 +243,6 @@ TEST(MailNewsPage, RefusesNamesThatDoNotResolveInFieldOrder) {
       {{"", "", "nowhere"}, 141},
   };
   for (const auto& c : cases) EXPECT_EQ(c.page.Validate(hosts).message, c.message);
-  PanelSettings s;
-  testing::RecordingProfile profile;
-  MailNewsPage{"a", "b", "c"}.Apply(s, profile);
-  EXPECT_EQ(s.SMTP + s.POP3 + s.NNTP, "abc");
-  EXPECT_EQ(profile.writes, (std::vector<std::string>{"SMTP", "POP3", "NNTP"}));
 }
 
 }  // namespace
