@@ -19,7 +19,7 @@ std::vector<std::uint8_t> BuildEchoRequest(std::uint16_t identifier, std::uint16
 // The ICMP message inside a received IPv4 packet (what a raw socket delivers), after checking
 // that the header is whole and says ICMP; its source address (host order) is stored in `from`.
 std::optional<std::span<const std::uint8_t>> IcmpInsideIpv4(std::span<const std::uint8_t> packet,
-                                                           std::uint32_t& from);
+                                                            std::uint32_t& from);
 
 // The Internet checksum of the bytes (0 over a message whose checksum field is right).
 std::uint16_t InternetChecksum(std::span<const std::uint8_t> bytes);
@@ -47,11 +47,11 @@ class IcmpProbe final : public ConflictProbe {
  private:
   bool OpenRaw();
   bool OpenPingSocket();
-  bool Matches(const std::uint8_t* data, std::size_t size, std::uint32_t from,
-               std::uint32_t target, std::uint16_t sequence) const;
+  bool Matches(const std::uint8_t* data, std::size_t size, std::uint32_t from, std::uint32_t target,
+               std::uint16_t sequence) const;
 
   UniqueFd fd_;
-  bool raw_ = false;           // replies arrive with their IP header
+  bool raw_ = false;  // replies arrive with their IP header
   std::uint16_t identifier_ = 0;
   std::uint16_t sequence_ = 0;
 };

@@ -56,9 +56,8 @@ class WindowSystem {
                                                  std::string_view title) = 0;
   // Synchronous: the procedure's answer, once it has returned. Nothing when the window is gone
   // (or goes away before it answers, or the optional wait runs out).
-  virtual std::optional<std::int64_t> SendMessage(const WindowHandle& window,
-                                                  std::uint32_t message, std::uint64_t wParam = 0,
-                                                  std::int64_t lParam = 0,
+  virtual std::optional<std::int64_t> SendMessage(const WindowHandle& window, std::uint32_t message,
+                                                  std::uint64_t wParam = 0, std::int64_t lParam = 0,
                                                   int timeoutMs = -1) = 0;
 };
 

@@ -23,11 +23,12 @@ class LeaseTableAdapter final : public LeaseTableAccess {
 
 }  // namespace
 
-SharedStatusPublication::SharedStatusPublication(SharedBlockSystem& blocks,
-                                                 int turnRecoveryPollMs)
+SharedStatusPublication::SharedStatusPublication(SharedBlockSystem& blocks, int turnRecoveryPollMs)
     : server_(blocks, turnRecoveryPollMs) {}
 
-SharedStatusPublication::~SharedStatusPublication() { server_.Stop(); }
+SharedStatusPublication::~SharedStatusPublication() {
+  server_.Stop();
+}
 
 int SharedStatusPublication::StartStatusPublication(LeaseTable& table) {
   if (access_) return 1;  // already serving

@@ -14,7 +14,9 @@ std::size_t SlotOffset(std::size_t slot) {
 
 }  // namespace
 
-SharedBlockNames StatusBlockNames() { return {"testmap", "ev1", "ev2", "testmap-lock"}; }
+SharedBlockNames StatusBlockNames() {
+  return {"testmap", "ev1", "ev2", "testmap-lock"};
+}
 
 static_assert(std::endian::native == std::endian::little,
               "the command word is accessed as a native word and stored little-endian");

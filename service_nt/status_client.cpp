@@ -74,13 +74,15 @@ bool StatusClient::Exchange(const std::function<void(StatusBlockView&)>& write,
 
 int StatusClient::FetchLeaseSnapshot(std::span<LeaseEntry, StatusBlock::kSlotCount> out) {
   int count = 0;
-  const bool answered = Exchange(
-      [](StatusBlockView& view) { view.SetCommand(CMD_SNAPSHOT); },
-      [&](StatusBlockView& view) {
-        // The block is shared with every local account: a count outside the slots is clamped.
-        count = std::clamp(view.Result(), 0, static_cast<int>(StatusBlock::kSlotCount));
-        for (int i = 0; i < count; ++i) view.ReadEntry(static_cast<std::size_t>(i), out[i]);
-      });
+  const bool answered =
+      Exchange([](StatusBlockView& view) { view.SetCommand(CMD_SNAPSHOT); },
+               [&](StatusBlockView& view) {
+                 // The block is shared with every local account: a count outside the slots is
+                 // clamped.
+                 count = std::clamp(view.Result(), 0, static_cast<int>(StatusBlock::kSlotCount));
+                 for (int i = 0; i < count; ++i)
+                   view.ReadEntry(static_cast<std::size_t>(i), out[i]);
+               });
   return answered ? count : 0;
 }
 

@@ -31,8 +31,7 @@ class StatusClient {
   // running or does not answer in time).
   int FetchLeaseSnapshot(std::span<LeaseEntry, StatusBlock::kSlotCount> out);
   // 0 when the service freed the address held by that client, -1 otherwise.
-  int RequestRelease(std::uint32_t address, const ClientId& client,
-                     std::string_view hostName = {});
+  int RequestRelease(std::uint32_t address, const ClientId& client, std::string_view hostName = {});
 
  private:
   // Runs one exchange; `write` fills in the command, `read` takes the answer. False when the

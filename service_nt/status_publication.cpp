@@ -7,7 +7,9 @@ namespace tamrix {
 StatusPublicationServer::StatusPublicationServer(SharedBlockSystem& blocks, int turnRecoveryPollMs)
     : blocks_(blocks), turnRecoveryPollMs_(std::max(1, turnRecoveryPollMs)) {}
 
-StatusPublicationServer::~StatusPublicationServer() { Stop(); }
+StatusPublicationServer::~StatusPublicationServer() {
+  Stop();
+}
 
 int StatusPublicationServer::Start(LeaseTableAccess& table) {
   if (thread_.joinable()) return 1;

@@ -37,7 +37,8 @@ long long MonotonicMilliseconds() {
 std::uint16_t InternetChecksum(std::span<const std::uint8_t> bytes) {
   std::uint32_t sum = 0;
   std::size_t i = 0;
-  for (; i + 1 < bytes.size(); i += 2) sum += static_cast<std::uint32_t>(bytes[i] << 8 | bytes[i + 1]);
+  for (; i + 1 < bytes.size(); i += 2)
+    sum += static_cast<std::uint32_t>(bytes[i] << 8 | bytes[i + 1]);
   if (i < bytes.size()) sum += static_cast<std::uint32_t>(bytes[i] << 8);
   while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
   return static_cast<std::uint16_t>(~sum);
@@ -60,7 +61,7 @@ std::vector<std::uint8_t> BuildEchoRequest(std::uint16_t identifier, std::uint16
 }
 
 std::optional<std::span<const std::uint8_t>> IcmpInsideIpv4(std::span<const std::uint8_t> packet,
-                                                           std::uint32_t& from) {
+                                                            std::uint32_t& from) {
   if (packet.size() < 20 || (packet[0] >> 4) != 4) return std::nullopt;
   const std::size_t headerSize = static_cast<std::size_t>(packet[0] & 0x0F) * 4;
   const std::size_t totalSize = Get16(&packet[2]);
@@ -69,7 +70,8 @@ std::optional<std::span<const std::uint8_t>> IcmpInsideIpv4(std::span<const std:
   }
   if (totalSize < headerSize) return std::nullopt;
   const std::size_t end = std::min(totalSize, packet.size());
-  from = static_cast<std::uint32_t>(packet[12]) << 24 | static_cast<std::uint32_t>(packet[13]) << 16 |
+  from = static_cast<std::uint32_t>(packet[12]) << 24 |
+         static_cast<std::uint32_t>(packet[13]) << 16 |
          static_cast<std::uint32_t>(packet[14]) << 8 | packet[15];
   return packet.subspan(headerSize, end - headerSize);
 }

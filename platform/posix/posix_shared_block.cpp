@@ -103,7 +103,8 @@ bool Mapping::Map(std::size_t size) {
 void Mapping::UnlinkIfOurs() {
   if (ownedName_.empty() || !fd_.valid()) return;
   UniqueFd current(shm_open(ownedName_.c_str(), O_RDONLY | O_CLOEXEC, 0));
-  struct stat ours {}, named {};
+  struct stat ours {
+  }, named{};
   if (current.valid() && fstat(fd_.get(), &ours) == 0 && fstat(current.get(), &named) == 0 &&
       ours.st_dev == named.st_dev && ours.st_ino == named.st_ino) {
     shm_unlink(ownedName_.c_str());
@@ -251,8 +252,8 @@ std::unique_ptr<SharedBlock> PosixSharedBlockSystem::Create(const SharedBlockNam
       !InitialiseLock(result->lock)) {
     return nullptr;
   }
-  for (auto [mapping, name] : {std::pair{&result->request, &names.request},
-                               std::pair{&result->turn, &names.turn}}) {
+  for (auto [mapping, name] :
+       {std::pair{&result->request, &names.request}, std::pair{&result->turn, &names.turn}}) {
     if (!mapping->CreateFresh(ObjectName(*name), kEventObjectSize)) return nullptr;
     mapping->Word(0).store(kEventMagic, std::memory_order_release);
   }

@@ -125,9 +125,7 @@ class PosixWindow final : public Window {
   ~PosixWindow() override { Destroy(); }
 
   std::thread::id owner() const { return owner_; }
-  std::int64_t Call(const WindowMessage& message) {
-    return procedure_ ? procedure_(message) : 0;
-  }
+  std::int64_t Call(const WindowMessage& message) { return procedure_ ? procedure_(message) : 0; }
 
   int MessageFd() const override { return listener_.get(); }
 

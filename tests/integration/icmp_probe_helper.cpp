@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
   const long long start = Milliseconds();
   int replies = 0;
   int sent = 0;
-  for (; sent < tries && replies == 0; ++sent) replies = probe.SendEcho(ntohl(address.s_addr), waitMs);
+  for (; sent < tries && replies == 0; ++sent)
+    replies = probe.SendEcho(ntohl(address.s_addr), waitMs);
   std::printf("open=%d raw=%d replies=%d tries=%d elapsed_ms=%lld\n", probe.IsOpen() ? 1 : 0,
               probe.IsRaw() ? 1 : 0, replies, sent, Milliseconds() - start);
   return 0;

@@ -18,8 +18,8 @@ std::vector<std::uint8_t> ReplyPacket(std::uint32_t source, std::uint16_t id, st
   const std::uint16_t sum = InternetChecksum(icmp);
   icmp[2] = static_cast<std::uint8_t>(sum >> 8);
   icmp[3] = static_cast<std::uint8_t>(sum);
-  std::vector<std::uint8_t> packet = {0x45, 0, 0, 0, 0, 0, 0, 0, 64, 1, 0, 0,
-                                      10, 0, 0, 9, 10, 0, 0, 2};
+  std::vector<std::uint8_t> packet = {0x45, 0, 0,  0, 0, 0, 0,  0, 64, 1,
+                                      0,    0, 10, 0, 0, 9, 10, 0, 0,  2};
   const std::size_t total = packet.size() + icmp.size();
   packet[2] = static_cast<std::uint8_t>(total >> 8);
   packet[3] = static_cast<std::uint8_t>(total);

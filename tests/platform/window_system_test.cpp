@@ -1,3 +1,4 @@
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -11,8 +12,6 @@
 #include <fstream>
 #include <mutex>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "platform/posix/posix_window_system.h"
 
@@ -33,7 +32,9 @@ class WindowSystemTest : public ::testing::Test {
     roots_.push_back(pattern);
     return pattern;
   }
-  PosixWindowSystem System(const std::string& root) { return PosixWindowSystem(MachinePaths{root}); }
+  PosixWindowSystem System(const std::string& root) {
+    return PosixWindowSystem(MachinePaths{root});
+  }
 
   // Serves the window on a thread of its own until the window is destroyed or the test ends.
   std::thread Serve(Window& window) {
@@ -109,10 +110,11 @@ TEST_F(WindowSystemTest, SendMessageReturnsOnlyAfterTheProcedureReturned) {
 TEST_F(WindowSystemTest, MessagesArriveWithTheirParameters) {
   auto windows = System(root_);
   std::vector<WindowMessage> seen;
-  auto window = windows.CreateWindow("#32770", "\xE7\xB0\xA1\xE6\x98\x93", [&](const WindowMessage& m) {
-    seen.push_back(m);
-    return static_cast<std::int64_t>(m.wParam) - 1;
-  });
+  auto window =
+      windows.CreateWindow("#32770", "\xE7\xB0\xA1\xE6\x98\x93", [&](const WindowMessage& m) {
+        seen.push_back(m);
+        return static_cast<std::int64_t>(m.wParam) - 1;
+      });
   ASSERT_NE(window, nullptr);
   std::thread owner = Serve(*window);
   auto handle = windows.FindWindow("#32770", "\xE7\xB0\xA1\xE6\x98\x93");
@@ -243,9 +245,8 @@ TEST_F(WindowSystemTest, OwnerDyingMidMessageFailsTheSender) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    auto window = windows.CreateWindow(kClass, kTitle, [](const WindowMessage&) -> std::int64_t {
-      _exit(0);
-    });
+    auto window = windows.CreateWindow(kClass, kTitle,
+                                       [](const WindowMessage&) -> std::int64_t { _exit(0); });
     if (!window) _exit(1);
     const char byte = 1;
     if (write(ready[1], &byte, 1) != 1) _exit(1);

@@ -1,3 +1,6 @@
+#include "service_nt/status_publication.h"
+
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -15,10 +18,10 @@
 #include <thread>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "engine/lease_table.h"
 #include "platform/posix/posix_shared_block.h"
+#include "service_nt/status_block.h"
+#include "service_nt/status_client.h"
 #include "storage/lease_database.h"
 #include "storage/server_settings.h"
 #include "tests/fakes/fake_clock.h"
@@ -26,9 +29,6 @@
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_host_lookup.h"
 #include "tests/fakes/recording_event_sink.h"
-#include "service_nt/status_block.h"
-#include "service_nt/status_client.h"
-#include "service_nt/status_publication.h"
 
 namespace tamrix {
 namespace {
@@ -47,8 +47,8 @@ ClientId Client(std::uint8_t last) {
 class FakeTable final : public LeaseTableAccess {
  public:
   FakeTable() {
-    const std::uint32_t states[] = {LEASE_FREE,  LEASE_RESERVED, LEASE_OFFERED, LEASE_BOUND,
-                                    LEASE_GRACE, LEASE_FREE,     LEASE_BOUND,   LEASE_OFFERED,
+    const std::uint32_t states[] = {LEASE_FREE,     LEASE_RESERVED, LEASE_OFFERED, LEASE_BOUND,
+                                    LEASE_GRACE,    LEASE_FREE,     LEASE_BOUND,   LEASE_OFFERED,
                                     LEASE_RESERVED, LEASE_FREE};
     for (int i = 0; i < 10; ++i) {
       LeaseEntry e;
@@ -183,8 +183,7 @@ TEST_F(StatusPublicationTest, ReleaseAnswersByTheTableRules) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::uint32_t address =
-        c.index < 0 ? kPoolStart + 200 : Entry(c.index).address;
+    const std::uint32_t address = c.index < 0 ? kPoolStart + 200 : Entry(c.index).address;
     const std::uint32_t before = c.index < 0 ? 0 : Entry(c.index).state;
     EXPECT_EQ(MakeClient().RequestRelease(address, Client(c.client), "ignored"), c.expected);
     Snapshot out{};
@@ -413,7 +412,11 @@ TEST_F(StatusPublicationTest, ObjectsAreOpenToEveryAccountWhateverTheUmask) {
 // block is never mapped by a client.
 TEST_F(StatusPublicationTest, LeftoverObjectsAreReplacedAndShortBlocksRefused) {
   const std::string stale = "/dev/shm" + blocks_->ObjectName("testmap");
-  { std::FILE* f = std::fopen(stale.c_str(), "w"); ASSERT_NE(f, nullptr); std::fclose(f); }
+  {
+    std::FILE* f = std::fopen(stale.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+  }
   Snapshot out{};
   EXPECT_EQ(MakeClient().FetchLeaseSnapshot(out), 0);  // an empty object is not mapped
   ASSERT_EQ(server_->Start(table_), 1);
