@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "platform/posix/directories.h"
-#include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_service_manager.h"
 #include "platform/posix/service_run_state.h"
 
@@ -60,8 +59,21 @@ bool PosixServiceHost::Publish(const ServiceStatusReport& status) {
   published.pid = ::getpid();
   published.startTime = LiveProcessStartTime(published.pid).value_or(0);
   published.status = status;
-  PosixFileSystem files;
-  return files.ReplaceFile(ServiceStatusPath(paths_, name_), FormatPublishedStatus(published));
+  // Readers must see a whole status, so it is renamed into place; it is not flushed to disk,
+  // since it describes this boot only and the run directory does not outlive it.
+  const std::string path = ServiceStatusPath(paths_, name_);
+  const std::string temporary = path + ".new";
+  const std::string text = FormatPublishedStatus(published);
+  UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (!fd.valid()) return false;
+  const bool written = ::write(fd.get(), text.data(), text.size()) ==
+                       static_cast<ssize_t>(text.size());
+  fd.Reset();
+  if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  return true;
 }
 
 void PosixServiceHost::Wake() {
