@@ -11,14 +11,14 @@ namespace tamrix {
 
 // Starts the program at path in a session of its own, detached from the caller: it is handed to
 // init (so it outlives the caller and never becomes the caller's zombie), runs in "/", has
-// standard input and output on /dev/null, inherits no other descriptor and starts with default
+// standard input, output and error on /dev/null, inherits no other descriptor and starts with default
 // signal handling. argv[0] is the path. environment is the whole environment of the program.
 // Returns 0 with the program's pid, or the errno of the failure (a failed exec included).
 int LaunchDetached(const std::string& path, const std::vector<std::string>& environment,
                    pid_t* pid);
 
-// This process's environment with the named variables set (a pair with an empty value removes
-// the variable instead when remove is listed) - the form LaunchDetached takes.
+// This process's environment with the variables of set given those values and the variables
+// named in remove left out: the form LaunchDetached takes.
 std::vector<std::string> EnvironmentWith(
     const std::vector<std::pair<std::string, std::string>>& set,
     const std::vector<std::string>& remove);

@@ -315,6 +315,20 @@ TEST_F(ServiceManagerTest, AMissingProgramCannotStart) {
   EXPECT_EQ(State(service), SERVICE_STOPPED);
 }
 
+// Setup joins the installation directory and the program name with "\".
+TEST_F(ServiceManagerTest, AnImagePathWrittenWithBackslashesStillStarts) {
+  ServiceConfig config = TestServiceConfig();
+  const std::size_t cut = config.imagePath.rfind('/');
+  config.imagePath[cut] = '\\';
+  ServiceHandle service = 0;
+  ASSERT_EQ(manager.CreateService(scm, config, SERVICE_ALL_ACCESS, &service), 0);
+  ASSERT_EQ(manager.StartService(service), 0);
+  ASSERT_TRUE(Reaches(service, SERVICE_RUNNING));
+  ServiceStatusReport status;
+  EXPECT_EQ(manager.ControlService(service, SERVICE_CONTROL_STOP, &status), 0);
+  EXPECT_TRUE(Reaches(service, SERVICE_STOPPED));
+}
+
 // A status published by a live process that does not accept controls yet, or by a process whose
 // pid was reused, is judged without talking to anyone.
 TEST_F(ServiceManagerTest, PublishedStatusIsTrustedOnlyForItsOwnLiveProcess) {
