@@ -1,6 +1,7 @@
 // TAMRIXs.exe: the DHCP server as a background process controlled through its window.
 #include <signal.h>
 
+#include <cstring>
 #include <iostream>
 
 #include "platform/machine_paths.h"
@@ -26,6 +27,12 @@ int main() {  // the command line is ignored
 
   ServiceFrame frame(windows, engine, session,
                      [](std::string_view text) { std::cerr << text << std::endl; });
-  if (!frame.Launch()) return 0;
+  if (!frame.Launch()) {
+    // A server that cannot have port 67 serves nobody; say why, as nothing else will.
+    if (const int error = machine.engine().LastSocketError(); error != 0) {
+      std::cerr << "TAMRIXs: UDP port 67: " << std::strerror(error) << std::endl;
+    }
+    return 0;
+  }
   return RunMessageLoop(frame, shutdown);
 }

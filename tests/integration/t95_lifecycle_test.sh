@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The life of TAMRIXs.exe: refused settings end it at once; a second launch says so and leaves
+# The life of TAMRIXs.exe: refused settings or a taken port end it at once; a second launch says so and leaves
 # the first serving; another process snapshots and releases through the shared block, also while
 # a client is being served; WM_CLOSE and SIGTERM each write TAMRIX.db, a hang-up (log-off) does
 # not stop it, and after a restart the same client gets the same address.
@@ -23,6 +23,24 @@ check "refused settings: no window left" bash -c "! '$T95_BIN/tamrix-window' fin
 check "refused settings: no message" test ! -s "$T95_ROOT/refused.log"
 check "refused settings: no database written" test ! -e "$db_file"
 check "refused settings: no block left" bash -c "! '$T95_BIN/tamrix-leases' 2>/dev/null"
+
+# --- port 67 held by another program: exit 0 at once, saying why, with no window
+t95_settings
+ip netns exec "$NETNS_SRV" python3 -c '
+import socket, time
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(("0.0.0.0", 67))
+time.sleep(8)' &
+holder=$!
+T95_PIDS+=("$holder")
+sleep 0.3
+busy=$(in_server timeout 20 "$T95_BIN/TAMRIXs.exe" 2>&1)
+rc=$?
+check "port taken: exit code 0" t95_eq "$rc" 0
+check "port taken: says why" grep -q "UDP port 67" <<<"$busy"
+check "port taken: no window left" bash -c "! '$T95_BIN/tamrix-window' find"
+kill "$holder" 2>/dev/null
+wait "$holder" 2>/dev/null
 
 # --- serving, single instance
 t95_settings
