@@ -53,7 +53,16 @@ root=$(mktemp -d /tmp/tamrix-demo-XXXXXX)
 export TAMRIX_SYSROOT=$root
 server_pid=
 cleanup() {
-  [ -n "$server_pid" ] && kill -9 "$server_pid" 2>/dev/null
+  if [ -n "$server_pid" ]; then
+    kill -9 "$server_pid" 2>/dev/null
+    # A killed server leaves its shared block behind: the root's objects in /dev/shm.
+    digest=$(python3 -c '
+import sys
+h = 0xcbf29ce484222325
+for c in sys.argv[1].encode():
+    h = ((h ^ c) * 0x100000001b3) & (2**64 - 1)
+print("%016x" % h)' "$root" 2>/dev/null) && rm -f "/dev/shm/tamrix-$digest-"*
+  fi
   netns_cleanup
   rm -rf "$root"
 }

@@ -41,10 +41,22 @@ t95_cleanup() {
   local pid
   for pid in "${T95_PIDS[@]}"; do kill -9 "$pid" 2>/dev/null; done
   netns_cleanup
-  [ -n "${T95_ROOT:-}" ] && rm -rf "$T95_ROOT"
-  # The shared block of this root, should the server have been killed before removing it.
-  rm -f /dev/shm/tamrix-*"$(basename "${T95_ROOT:-none}")"* 2>/dev/null
+  if [ -n "${T95_ROOT:-}" ]; then
+    # The shared block of this root, should the server have been killed before removing it.
+    rm -f "/dev/shm/tamrix-$(t95_root_digest "$T95_ROOT")-"* 2>/dev/null
+    rm -rf "$T95_ROOT"
+  fi
   return 0
+}
+
+# The digest that names a root's shared objects (64-bit FNV-1a of the root path, in hex).
+t95_root_digest() {
+  python3 -c '
+import sys
+h = 0xcbf29ce484222325
+for c in sys.argv[1].encode():
+    h = ((h ^ c) * 0x100000001b3) & (2**64 - 1)
+print("%016x" % h)' "$1" 2>/dev/null
 }
 
 check() {
