@@ -21,7 +21,8 @@ bool ServiceFrame::Launch() {
   if (!window_) {
     // Another copy may have taken the window between the look and the creation; that copy
     // serves, and this one says so just as if it had been found first.
-    if (windows_.FindWindow(kServiceWindowClass, kServiceWindowTitle)) warn_(kAlreadyRunningMessage);
+    if (windows_.FindWindow(kServiceWindowClass, kServiceWindowTitle))
+      warn_(kAlreadyRunningMessage);
     return false;
   }
   WindowProcedure({WM_CREATE, 0, 0});

@@ -34,11 +34,16 @@ int HexDigit(char c) {
 
 std::string LeaseStateName(std::uint32_t state) {
   switch (state) {
-    case LEASE_FREE: return "free";
-    case LEASE_RESERVED: return "reserved";
-    case LEASE_OFFERED: return "offered";
-    case LEASE_BOUND: return "bound";
-    case LEASE_GRACE: return "grace";
+    case LEASE_FREE:
+      return "free";
+    case LEASE_RESERVED:
+      return "reserved";
+    case LEASE_OFFERED:
+      return "offered";
+    case LEASE_BOUND:
+      return "bound";
+    case LEASE_GRACE:
+      return "grace";
     default: {
       char word[16];
       std::snprintf(word, sizeof word, "%08X", state);

@@ -52,8 +52,7 @@ class FakeWindowSystem final : public WindowSystem {
     return std::nullopt;
   }
   std::optional<std::int64_t> SendMessage(const WindowHandle& window, std::uint32_t message,
-                                          std::uint64_t wParam, std::int64_t lParam,
-                                          int) override {
+                                          std::uint64_t wParam, std::int64_t lParam, int) override {
     const auto it = live_.find(window.endpoint);
     if (it == live_.end()) return std::nullopt;
     return it->second->Call({message, wParam, lParam});

@@ -7,8 +7,8 @@ namespace {
 
 TEST(LeaseListingTest, StateNamesCoverEveryWordAndShowOthersInHex) {
   const std::pair<std::uint32_t, const char*> cases[] = {
-      {LEASE_FREE, "free"},         {LEASE_RESERVED, "reserved"}, {LEASE_OFFERED, "offered"},
-      {LEASE_BOUND, "bound"},       {LEASE_GRACE, "grace"},       {0x12345678, "12345678"},
+      {LEASE_FREE, "free"},   {LEASE_RESERVED, "reserved"}, {LEASE_OFFERED, "offered"},
+      {LEASE_BOUND, "bound"}, {LEASE_GRACE, "grace"},       {0x12345678, "12345678"},
   };
   for (const auto& [state, name] : cases) EXPECT_EQ(LeaseStateName(state), name);
 }

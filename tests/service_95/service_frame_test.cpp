@@ -126,8 +126,7 @@ TEST_F(ServiceFrameTest, WindowThatCannotBeCreatedEndsSilentlyWithoutStarting) {
 TEST_F(ServiceFrameTest, RefusedStartUndoesItselfAndLeavesNoWindow) {
   engine.startResult = 0;
   EXPECT_FALSE(frame.Launch());
-  EXPECT_EQ(recorder.steps,
-            (std::vector<std::string>{"register 1", "start", "stop (window up)"}));
+  EXPECT_EQ(recorder.steps, (std::vector<std::string>{"register 1", "start", "stop (window up)"}));
   EXPECT_FALSE(Live());
   EXPECT_FALSE(windows.FindWindow(kServiceWindowClass, kServiceWindowTitle));
   EXPECT_TRUE(frame.QuitPosted());
@@ -138,8 +137,7 @@ TEST_F(ServiceFrameTest, RefusedStartUndoesItselfAndLeavesNoWindow) {
 TEST_F(ServiceFrameTest, CloseStopsTheEngineBeforeTheWindowGoesAndEndsTheLoop) {
   ASSERT_TRUE(frame.Launch());
   EXPECT_EQ(SendToWindow(WM_CLOSE), 0);
-  EXPECT_EQ(recorder.steps,
-            (std::vector<std::string>{"register 1", "start", "stop (window up)"}));
+  EXPECT_EQ(recorder.steps, (std::vector<std::string>{"register 1", "start", "stop (window up)"}));
   EXPECT_FALSE(Live());
   EXPECT_TRUE(frame.QuitPosted());
   EXPECT_EQ(frame.ExitCode(), 0);
@@ -150,8 +148,7 @@ TEST_F(ServiceFrameTest, SecondStopRequestDoesNotStopTheEngineAgain) {
   frame.WindowProcedure({WM_CLOSE, 0, 0});
   frame.EndSession(0);  // a shutdown that arrives while the close was being handled
   frame.WindowProcedure({WM_CLOSE, 0, 0});
-  EXPECT_EQ(recorder.steps,
-            (std::vector<std::string>{"register 1", "start", "stop (window up)"}));
+  EXPECT_EQ(recorder.steps, (std::vector<std::string>{"register 1", "start", "stop (window up)"}));
 }
 
 TEST_F(ServiceFrameTest, EndSessionStopsOnlyForAShutdown) {
