@@ -9,6 +9,24 @@
 namespace tamrix {
 namespace {
 
+constexpr std::size_t kHostColumn = 16;
+
+// Columns a UTF-8 text takes on a terminal: the half-width katakana block takes one, other
+// characters of three or more bytes (kanji, kana, full-width forms) take two.
+std::size_t TerminalWidth(std::string_view utf8) {
+  std::size_t width = 0;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const bool halfWidthKana = length == 3 && lead == 0xEF && i + 1 < utf8.size() &&
+                               (static_cast<unsigned char>(utf8[i + 1]) == 0xBD ||
+                                static_cast<unsigned char>(utf8[i + 1]) == 0xBE);
+    width += (length >= 3 && !halfWidthKana) ? 2 : 1;
+    i += length;
+  }
+  return width;
+}
+
 std::string Columns(std::string_view address, std::string_view state, std::string_view expiry,
                     std::string_view host, std::string_view client) {
   char row[256];
@@ -17,7 +35,9 @@ std::string Columns(std::string_view address, std::string_view state, std::strin
                 static_cast<int>(expiry.size()), expiry.data());
   std::string text = row;
   // Host names may hold multi-byte characters, so they are padded by hand, not by printf.
-  text.append(host.empty() ? "-" : host);
+  const std::string_view shown = host.empty() ? std::string_view("-") : host;
+  text.append(shown);
+  for (std::size_t width = TerminalWidth(shown); width < kHostColumn; ++width) text.push_back(' ');
   text.append("  ");
   text.append(client.empty() ? "-" : client);
   return text;

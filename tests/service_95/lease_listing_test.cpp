@@ -33,7 +33,24 @@ TEST(LeaseListingTest, EmptyFieldsShowADash) {
   LeaseEntry entry;
   entry.address = 0xC0000265;
   EXPECT_EQ(FormatExpiry(0), "-");
-  EXPECT_EQ(FormatLeaseRow(entry), "192.0.2.101      free      -                     -  -");
+  EXPECT_EQ(FormatLeaseRow(entry),
+            "192.0.2.101      free      -                     -                 -");
+}
+
+// The client column starts at the same terminal column whatever the host name's script: the
+// rows differ in bytes only by the extra bytes UTF-8 spends on each character.
+TEST(LeaseListingTest, ClientColumnLinesUpAfterWideAndHalfWidthHostNames) {
+  auto clientOffset = [](std::string_view cp932Host) {
+    LeaseEntry entry;
+    entry.address = 0xC0000264;
+    SetHostName(entry, cp932Host);
+    const std::uint8_t mac[] = {1, 2, 3, 4, 5, 6};
+    entry.client = MakeClientId(1, mac, 6);
+    return FormatLeaseRow(entry).find("01:010203040506");
+  };
+  const std::size_t ascii = clientOffset("abcdefghij");
+  EXPECT_EQ(clientOffset(kConflictHostName), ascii + 4);  // <競合検出>: 4 kanji, 3 bytes, 2 wide
+  EXPECT_EQ(clientOffset("\xBB\xB0\xCB\xDE\xBD"), ascii + 10);  // ｻｰﾋﾞｽ: 3 bytes, 1 wide
 }
 
 TEST(LeaseListingTest, ClientIdFormIsReadBackOrRefused) {
