@@ -297,9 +297,11 @@ std::string RegistryHive::Serialize(bool volatileKeys) const {
             [](const Key* a, const Key* b) { return a->order < b->order; });
   std::string text;
   for (const Key* key : ordered) {
-    text += "[" + Escape(key->path) + "]\n";
+    // Appends rather than chained operator+: GCC 12 reports a false -Wrestrict on the chain.
+    text.append("[").append(Escape(key->path)).append("]\n");
     for (const Value& value : key->values) {
-      text += "\"" + Escape(value.name) + "\"=" + FormatValue(value.type, value.data) + "\n";
+      text.append("\"").append(Escape(value.name)).append("\"=");
+      text.append(FormatValue(value.type, value.data)).append("\n");
     }
   }
   return text;
