@@ -162,7 +162,9 @@ std::string SetProfileValue(std::string_view fileBytes, std::string_view section
     }
   }
   if (header == lines.size()) {
-    lines.push_back("[" + OneLine(section) + "]");
+    std::string sectionLine = "[";  // appended: GCC 12 flags "[" + x + "]" with a false -Wrestrict
+    sectionLine.append(OneLine(section)).append("]");
+    lines.push_back(std::move(sectionLine));
     lines.push_back(newLine);
   } else {
     // The key's own line, or after the last non-blank line of the section.
