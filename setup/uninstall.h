@@ -1,0 +1,14 @@
+#pragma once
+
+#include "setup/setup_environment.h"
+
+namespace tamrix {
+
+// Each tries every step whatever fails and returns 1 when the program files that matter and the
+// installation directory are gone, 0 otherwise. No message is shown.
+int UninstallNt(SetupEnvironment& env);
+int UninstallWin95(SetupEnvironment& env);
+// The procedure of the machine's platform, then the maker keys, whatever its result.
+int Uninstall(SetupEnvironment& env);
+
+}  // namespace tamrix

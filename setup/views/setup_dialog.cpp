@@ -1,0 +1,143 @@
+#include <QAction>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "setup/setup_texts.h"
+#include "setup/views/setup_views.h"
+
+namespace tamrix {
+namespace {
+
+namespace text = setup_text;
+
+constexpr int kAboutCommand = 16;
+
+QPixmap DrawIcon(int size) {
+  QPixmap pixmap(size, size);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setBrush(QColor(0, 96, 160));
+  painter.setPen(Qt::NoPen);
+  painter.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
+  painter.setPen(Qt::white);
+  QFont font = painter.font();
+  font.setBold(true);
+  font.setPixelSize(size * 3 / 4);
+  painter.setFont(font);
+  painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, QStringLiteral("T"));
+  return pixmap;
+}
+
+QPushButton* Button(int id, std::string_view label) {
+  auto* button = new QPushButton(SetupQt(label));
+  button->setObjectName(QString::number(id));
+  button->setAutoDefault(false);
+  return button;
+}
+
+QLabel* Note(std::string_view note) {
+  auto* label = new QLabel(SetupQt(note));
+  label->setWordWrap(false);
+  return label;
+}
+
+}  // namespace
+
+QIcon SetupIcon() {
+  QIcon icon;
+  icon.addPixmap(DrawIcon(32));
+  icon.addPixmap(DrawIcon(16));
+  return icon;
+}
+
+SetupDialog::SetupDialog(std::function<void()> install, std::function<void()> uninstall,
+                         QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
+  setObjectName(QStringLiteral("102"));
+  setWindowTitle(SetupQt(text::kDialogTitle));
+  setWindowIcon(SetupIcon());
+
+  auto* heading = new QLabel(SetupQt(text::kHeading));
+  heading->setAlignment(Qt::AlignCenter);
+  auto* notice = new QLabel(QString());
+  auto* group = new QGroupBox(SetupQt(text::kGroupTitle));
+  auto* grid = new QGridLayout(group);
+  QPushButton* installButton = Button(1000, text::kInstallButton);
+  QPushButton* uninstallButton = Button(1001, text::kUninstallButton);
+  QPushButton* closeButton = Button(2, text::kCloseButton);
+  closeButton->setDefault(true);
+  grid->addWidget(installButton, 0, 0);
+  grid->addWidget(Note(text::kInstallNote), 0, 1);
+  grid->addWidget(uninstallButton, 1, 0);
+  grid->addWidget(Note(text::kUninstallNote), 1, 1);
+  grid->addWidget(closeButton, 2, 0);
+  grid->addWidget(Note(text::kCloseNote), 2, 1);
+  grid->setColumnStretch(1, 1);
+  auto* footer = new QLabel(SetupQt(text::kFooter));
+  footer->setAlignment(Qt::AlignCenter);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(heading);
+  layout->addWidget(notice);
+  layout->addWidget(group);
+  layout->addWidget(footer);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+
+  // While a procedure runs the dialog takes no input, as a dialog whose thread is busy.
+  const auto run = [this](const std::function<void()>& procedure) {
+    return [this, procedure] {
+      setEnabled(false);
+      if (procedure) procedure();
+      setEnabled(true);
+    };
+  };
+  connect(installButton, &QPushButton::clicked, this, run(install));
+  connect(uninstallButton, &QPushButton::clicked, this, run(uninstall));
+  connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
+
+  if (!text::kString101.empty()) {
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    auto* about = new QAction(SetupQt(text::kString101), this);
+    about->setObjectName(QString::number(kAboutCommand));
+    connect(about, &QAction::triggered, this, &SetupDialog::ShowAbout);
+    addAction(separator);
+    addAction(about);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+  }
+}
+
+void SetupDialog::ShowAbout() {
+  SetupAboutBox box(this);
+  box.exec();
+}
+
+SetupAboutBox::SetupAboutBox(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("100"));
+  setWindowTitle(SetupQt(text::kAboutTitle));
+  auto* icon = new QLabel;
+  icon->setPixmap(SetupIcon().pixmap(32, 32));
+  auto* version = new QLabel(SetupQt(text::kAboutText));
+  version->setObjectName(QStringLiteral("version"));
+  auto* ok = new QPushButton(QStringLiteral("OK"));
+  ok->setObjectName(QStringLiteral("1"));
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  auto* row = new QHBoxLayout;
+  row->addWidget(icon);
+  row->addWidget(version, 1);
+  row->addWidget(ok);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(row);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+}  // namespace tamrix

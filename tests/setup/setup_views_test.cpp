@@ -1,0 +1,186 @@
+#include "setup/views/setup_views.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "setup/setup_handlers.h"
+#include "tests/setup/setup_rig.h"
+
+namespace tamrix::testing {
+namespace {
+
+namespace text = setup_text;
+
+std::string Std(const QString& s) {
+  return s.toUtf8().toStdString();
+}
+
+template <typename T>
+T* Find(QWidget* root, const char* id) {
+  return root->findChild<T*>(QString::fromLatin1(id));
+}
+
+// Top-level widgets still around: a dialog a procedure forgot to destroy shows up here.
+int TopLevelDialogs() {
+  int count = 0;
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (qobject_cast<QDialog*>(widget) != nullptr) ++count;
+  }
+  return count;
+}
+
+TEST(SetupDialogTest, ShowsItsTextsAndRunsTheButtons) {
+  int installs = 0;
+  int uninstalls = 0;
+  SetupDialog dialog([&] { ++installs; }, [&] { ++uninstalls; });
+  EXPECT_EQ(Std(dialog.windowTitle()), text::kDialogTitle);
+  const std::pair<const char*, std::string_view> buttons[] = {
+      {"1000", text::kInstallButton}, {"1001", text::kUninstallButton}, {"2", text::kCloseButton}};
+  for (const auto& [id, label] : buttons) {
+    auto* button = Find<QPushButton>(&dialog, id);
+    ASSERT_NE(button, nullptr) << id;
+    EXPECT_EQ(Std(button->text()), label);
+  }
+  EXPECT_TRUE(Find<QPushButton>(&dialog, "2")->isDefault());
+  QStringList labels;
+  for (QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
+  for (const std::string_view expected : {text::kHeading, text::kInstallNote, text::kUninstallNote,
+                                          text::kCloseNote, text::kFooter}) {
+    EXPECT_TRUE(labels.contains(SetupQt(expected))) << expected;
+  }
+  auto* about = dialog.findChild<QAction*>(QStringLiteral("16"));
+  ASSERT_NE(about, nullptr);
+  EXPECT_EQ(Std(about->text()), text::kString101);
+
+  dialog.show();
+  Find<QPushButton>(&dialog, "1000")->click();
+  Find<QPushButton>(&dialog, "1001")->click();
+  Find<QPushButton>(&dialog, "1001")->click();
+  EXPECT_EQ(installs, 1);
+  EXPECT_EQ(uninstalls, 2);
+  EXPECT_TRUE(dialog.isEnabled());  // taken back after the procedure
+  Find<QPushButton>(&dialog, "2")->click();
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
+  EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST(SetupDialogTest, AboutBoxNamesTheVersion) {
+  SetupAboutBox box;
+  EXPECT_EQ(Std(box.windowTitle()), text::kAboutTitle);
+  auto* version = Find<QLabel>(&box, "version");
+  ASSERT_NE(version, nullptr);
+  EXPECT_EQ(Std(version->text()), "TAMRIX Setup Version 1.2.1");
+  ASSERT_NE(Find<QPushButton>(&box, "1"), nullptr);
+}
+
+// Records each message with what the progress dialog showed at that moment.
+class ProgressWatchingMessages final : public SetupMessages {
+ public:
+  explicit ProgressWatchingMessages(QtProgressSink& progress) : progress_(progress) {}
+  void Show(std::string_view message, int) override {
+    std::string seen = std::string(message);
+    if (ProgressDialog* dialog = progress_.dialog()) {
+      seen += " | " + Std(dialog->windowTitle()) + " " +
+              std::to_string(Find<QProgressBar>(dialog, "1002")->value()) + " " +
+              Std(Find<QLabel>(dialog, "1003")->text()) + (dialog->isVisible() ? " shown" : "");
+    }
+    shown.push_back(seen);
+  }
+  std::vector<std::string> shown;
+
+ private:
+  QtProgressSink& progress_;
+};
+
+TEST(ProgressDialogTest, FollowsTheProcedureAndGoesAwayOnEveryPath) {
+  const int before = TopLevelDialogs();
+  QtProgressSink progress;
+  progress.Open(text::kUninstallCaption);
+  ProgressDialog* dialog = progress.dialog();
+  ASSERT_NE(dialog, nullptr);
+  auto* bar = Find<QProgressBar>(dialog, "1002");
+  auto* status = Find<QLabel>(dialog, "1003");
+  EXPECT_EQ(Std(dialog->windowTitle()), "ｱﾝｲﾝｽﾄｰﾙ");
+  EXPECT_EQ(Std(status->text()), "ﾌｧｲﾙをｺﾋﾟｰ中");
+  EXPECT_EQ(bar->minimum(), 0);
+  EXPECT_EQ(bar->maximum(), 100);
+  EXPECT_FALSE(dialog->isModal());
+  EXPECT_FALSE(dialog->windowFlags() & Qt::WindowSystemMenuHint);
+  progress.Close();
+  EXPECT_EQ(TopLevelDialogs(), before);
+
+  // A failing installation shows its message over the dialog, then the dialog goes.
+  SetupRig rig;
+  rig.files.files.erase("TAMRIX.hlp");
+  ProgressWatchingMessages messages(progress);
+  SetupEnvironment env = rig.Environment(false);
+  SetupEnvironment shown{
+      env.files, env.registry,    env.services, env.windows,         env.shortcuts,
+      progress,  messages,        env.clock,    env.systemDirectory, env.windowsDirectory,
+      false,     env.startProgram};
+  EXPECT_EQ(RunInstallation(shown), 0);
+  EXPECT_EQ(messages.shown,
+            (std::vector<std::string>{"TAMRIX.hlp のｺﾋﾟｰに失敗しました。 | ｲﾝｽﾄｰﾙ 35 "
+                                      "ﾌｧｲﾙをｺﾋﾟｰしています... shown",
+                                      std::string(text::kString103)}));
+  EXPECT_EQ(progress.dialog(), nullptr);
+  EXPECT_EQ(TopLevelDialogs(), before);
+}
+
+TEST(SetupMessagesTest, BoxesCarryTheProgramNameAndTheIcon) {
+  const std::pair<int, QMessageBox::Icon> cases[] = {
+      {MB_ICONSTOP, QMessageBox::Critical},
+      {MB_ICONEXCLAMATION, QMessageBox::Warning},
+      {MB_ICONINFORMATION, QMessageBox::Information}};
+  for (const auto& [icon, expected] : cases) {
+    std::string caption;
+    std::string shownText;
+    QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        caption = Std(box->windowTitle());
+        shownText = Std(box->text());
+        shownIcon = box->icon();
+        box->accept();
+      }
+    });
+    QtSetupMessages messages;
+    messages.Show(text::kString102, icon);
+    EXPECT_EQ(caption, "setup");
+    EXPECT_EQ(shownText, text::kString102);
+    EXPECT_EQ(shownIcon, expected) << icon;
+  }
+}
+
+// Writes pictures of the main dialog, the about box and the progress dialog to
+// $TAMRIX_SCREENSHOT_DIR; does nothing without it.
+TEST(SetupScreenshots, Write) {
+  const QString folder = qEnvironmentVariable("TAMRIX_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "TAMRIX_SCREENSHOT_DIR not set";
+  QDir().mkpath(folder);
+  SetupDialog dialog({}, {});
+  dialog.show();
+  QApplication::processEvents();
+  EXPECT_TRUE(dialog.grab().save(folder + QStringLiteral("/setup_dialog.png")));
+  SetupAboutBox about(&dialog);
+  about.show();
+  QApplication::processEvents();
+  EXPECT_TRUE(about.grab().save(folder + QStringLiteral("/setup_about.png")));
+  QtProgressSink progress(&dialog);
+  progress.Open(text::kInstallCaption);
+  progress.SetText(text::kCopyingFiles);
+  progress.SetPosition(35);
+  EXPECT_TRUE(progress.dialog()->grab().save(folder + QStringLiteral("/setup_progress.png")));
+  progress.Close();
+}
+
+}  // namespace
+}  // namespace tamrix::testing
