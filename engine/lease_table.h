@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "common/lease_entry.h"
 
@@ -114,6 +115,10 @@ class LeaseTable {
   std::uint32_t leaseTime_ = 0;  // 0 = unlimited
   std::int32_t extendTime_ = 0;
   std::uint32_t smtp_ = 0, pop3_ = 0, nntp_ = 0, ntp_ = 0;
+  // This host's addresses as the resolver listed them at init. A resolution per reply cost more
+  // than the rest of the exchange together; which of them qualifies still depends on the pool's
+  // entries, so that choice is made per reply.
+  std::vector<std::uint32_t> hostAddresses_;
   // Set last by init (release), so a thread that sees it set also sees the pool and settings.
   std::atomic<bool> ready_{false};
 

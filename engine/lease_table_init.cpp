@@ -1,6 +1,8 @@
 #include <chrono>
 #include <optional>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "common/address.h"
 #include "engine/lease_table.h"
@@ -84,6 +86,8 @@ LeaseTableSettings LeaseTableSettingsFrom(const ServerSettings& s) {
 int LeaseTable::LeaseTableInit(const LeaseTableSettings& settings) {
   const std::optional<CheckedSettings> c = CheckSettings(settings, env_.hosts);
   if (!c) return -1;
+  // The resolver may be slow; ask it before the lock is taken.
+  std::vector<std::uint32_t> hostAddresses = env_.hosts.ThisHostAddresses();
   const bool rebuild =
       !IsReady() || c->start != poolStart_ || c->end != poolEnd_ || c->mask != mask_;
   ready_.store(false, std::memory_order_release);
@@ -109,6 +113,7 @@ int LeaseTable::LeaseTableInit(const LeaseTableSettings& settings) {
     pop3_ = c->pop3;
     nntp_ = c->nntp;
     ntp_ = c->ntp;
+    hostAddresses_ = std::move(hostAddresses);
   }
   LoadDatabase();
   ready_.store(true, std::memory_order_release);

@@ -668,5 +668,64 @@ TEST(ServerAddress, PicksTheFirstHostAddressTheClientsCanReach) {
   }
 }
 
+// Addresses map straight to entries; the pool's two ends and their neighbours are where an
+// off-by-one would show.
+TEST(LeaseTable, FindsEntriesByAddressAtThePoolsEdges) {
+  const struct {
+    std::uint32_t address;
+    int marked;
+  } cases[] = {{0, 0}, {A - 1, 0}, {A, 1}, {A + 5, 1}, {A + 9, 1}, {A + 10, 0}, {0xFFFFFFFF, 0}};
+  for (const auto& c : cases) {
+    Harness h;
+    ASSERT_EQ(h.Init(), 0);
+    EXPECT_EQ(h.table.MarkConflict(c.address, kConflictHostName), c.marked) << c.address;
+    int reserved = 0;
+    for (const LeaseEntry& e : h.Entries()) {
+      if (e.state == LEASE_RESERVED) {
+        ++reserved;
+        EXPECT_EQ(e.address, c.address);
+      }
+    }
+    EXPECT_EQ(reserved, c.marked) << c.address;
+  }
+}
+
+// A client is the same only when its length and every counted byte are: a longer or shorter
+// identifier with the same leading bytes is another client.
+TEST(LeaseTable, TellsClientsApartByLengthAndEveryByte) {
+  ClientId longer = X;
+  longer.length = static_cast<std::uint8_t>(X.length + 1);
+  ClientId shorter = X;
+  shorter.length = static_cast<std::uint8_t>(X.length - 1);
+  ClientId lastByte = X;
+  lastByte.bytes[X.length - 1] ^= 0x01;
+  for (const ClientId& other : {longer, shorter, lastByte}) {
+    Harness h;
+    ASSERT_EQ(h.Init(), 0);
+    ASSERT_EQ(h.table.ConfirmRequest(A, "x", X), 1);
+    EXPECT_EQ(h.table.ConfirmRequest(A, "o", other), 0);
+    EXPECT_EQ(h.table.OfferAddress("o", other), A + 1);
+    EXPECT_EQ(h.table.ConfirmRequest(A, "x", X), 1);
+  }
+}
+
+// The host is resolved once per init, but the pool's say over an address inside it is read at
+// every call.
+TEST(ServerAddress, ResolvesOncePerInitAndReadsThePoolEachTime) {
+  const std::uint32_t outside = 0xC0A80002, inPool = A + 2;
+  Harness h;
+  h.hosts.thisHost = {inPool, outside};
+  ASSERT_EQ(h.Init(), 0);
+  EXPECT_EQ(h.table.ServerAddress(), outside);
+  ASSERT_EQ(h.table.MarkConflict(inPool, kConflictHostName), 1);
+  EXPECT_EQ(h.table.ServerAddress(), inPool);
+  EXPECT_EQ(h.hosts.thisHostLookups, 1);
+  h.hosts.thisHost = {outside + 1};
+  EXPECT_EQ(h.table.ServerAddress(), inPool);  // until the next init
+  ASSERT_EQ(h.Init(), 0);
+  EXPECT_EQ(h.table.ServerAddress(), outside + 1);
+  EXPECT_EQ(h.hosts.thisHostLookups, 2);
+}
+
 }  // namespace
 }  // namespace tamrix
