@@ -20,25 +20,7 @@ fi
 step() { printf '\n== %s\n' "$*"; }
 
 # --- what the demo needs, installed only when missing
-export DEBIAN_FRONTEND=noninteractive
-packages=(cmake ninja-build g++ libgtest-dev iproute2 busybox util-linux)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  step "installing ${missing[*]}"
-  # Package scripts must not start daemons in the machine's own network.
-  guard=
-  if [ ! -e /usr/sbin/policy-rc.d ]; then
-    printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d
-    chmod +x /usr/sbin/policy-rc.d
-    guard=1
-  fi
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-  if [ -n "$guard" ]; then rm -f /usr/sbin/policy-rc.d; fi
-fi
+./scripts/install-deps.sh --demo
 
 # --- build only what the demo runs
 step "building TAMRIXs.exe and its tools (optimised)"

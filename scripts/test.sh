@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Builds the normal and the sanitizer configuration and runs every test in both.
+# Installs what is missing (Debian packages, as root), builds the normal and the sanitizer
+# configuration, runs the unit tests under the sanitizers and every test in the normal build
+# (the integration tests, in network namespaces of their own, need root and skip without it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
+./scripts/install-deps.sh
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/release -j "$jobs"

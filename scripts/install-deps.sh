@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs from Debian what the project needs, only what is missing. Run as root.
+#   scripts/install-deps.sh          everything: build, tests, GUI, fuzzing, real DHCP clients
+#   scripts/install-deps.sh --demo   just what the demo builds and runs
+set -euo pipefail
+
+demo=(cmake ninja-build g++ libgtest-dev iproute2 busybox udhcpc util-linux python3)
+full=("${demo[@]}"
+  clang libclang-rt-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
+  isc-dhcp-client dhcpcd-base isc-dhcp-relay tcpdump procps)
+
+if [ "${1:-}" = --demo ]; then packages=("${demo[@]}"); else packages=("${full[@]}"); fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+((${#missing[@]})) || exit 0
+
+if [ "$(id -u)" != 0 ]; then
+  echo "install-deps: missing ${missing[*]}; run as root to install them" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+echo "installing ${missing[*]}"
+# Package scripts must not start daemons (a DHCP relay, say) in the machine's own network.
+guard=
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+  printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d
+  chmod +x /usr/sbin/policy-rc.d
+  guard=1
+fi
+trap 'if [ -n "$guard" ]; then rm -f /usr/sbin/policy-rc.d; fi' EXIT
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
