@@ -3,7 +3,8 @@
 # layers, the installed TAMXNTs.exe is registered for automatic start, is started by the machine's
 # boot through the service manager inside the server namespace and serves a real client;
 # installing again over the running service replaces it; uninstalling stops it and leaves no
-# program, shortcut, service, RunServices value or maker key (the event source stays).
+# program, shortcut, service, RunServices value or maker key (the event source stays). Then the
+# same on the Windows 95 setting, with the background server launched from RunServices.
 set -u
 . "$(dirname "$0")/tamrix95_lib.sh"
 
@@ -90,6 +91,33 @@ uninstall_fails() { ! (cd "$DIST" && timeout 60 ./setup --uninstall) >"$T95_ROOT
 check "a second uninstall finds nothing and says so" uninstall_fails
 check "... with the message for files it could not delete" \
   grep -q "ｱﾝｲﾝｽﾄｰﾙはいくつかのﾌｧｲﾙを削除出来ませんでした。" "$T95_ROOT/again.log"
+
+# --- the same machine switched to Windows 95: the background server and its boot-time start
+mkdir -p "$T95_ROOT/etc/tamrix"
+echo 95 >"$T95_ROOT/etc/tamrix/platform"
+t95_settings
+tamrixs_running() { pgrep -f "^$INSTALL/TAMRIXs.exe" >/dev/null; }
+tamrixs_gone() { ! tamrixs_running; }
+check "95: install reports success" run_setup --install
+for file in TAMRIXs.exe TAMRIX.exe TAMRIX.hlp TAMRIX.cnt; do
+  check "95: installed $file" cmp -s "$DIST/$file" "$INSTALL/$file"
+done
+check "95: no NT service program or message file" test ! -e "$INSTALL/TAMXNTs.exe" -a ! -e "$INSTALL/TAMXEVT.dll"
+check "95: no NT service registered" hive_lacks "$service_key"
+# In the lasting hive, so the start survives the next boot.
+check "95: boot-time start entered" hive_has "\"TAMRIXs\"=sz:\"$INSTALL/TAMRIXs.exe"
+check "95: boot launches the server" boot
+check "95: server runs from the installation" wait_until 50 tamrixs_running
+ip -n "$NETNS_CLI" link set dev "$NETNS_CLI_IF" address 02:00:00:00:5e:95
+check "95: a real client is served" t95_udhcpc_once "$NETNS_CLI" "$NETNS_CLI_IF" two
+check "95: its address is from the pool" t95_in_pool "$(t95_client_value two ip)"
+check "95: uninstall reports success" run_setup --uninstall
+check "95: server closed through its window" tamrixs_gone
+check "95: the database it wrote as it stopped is gone too" test ! -e "$DATA/TAMRIX.db"
+check "95: installation directory gone" test ! -e "$INSTALL"
+check "95: boot-time start gone" hive_lacks 'TAMRIXs.exe'
+check "95: maker key gone" hive_lacks 'VORMEL'
+check "95: menu entry gone" test ! -e "$ENTRY"
 
 if [ "$T95_FAILURES" != 0 ]; then
   echo "--- setup output"

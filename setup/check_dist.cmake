@@ -1,0 +1,11 @@
+# Fails unless DIST holds exactly the files an operator installs from: setup and what it copies.
+set(expected setup TAMXNTs.exe TAMRIXs.exe TAMRIX.exe TAMRIX.hlp TAMRIX.cnt TAMXEVT.dll)
+file(GLOB present RELATIVE ${DIST} ${DIST}/*)
+set(missing ${expected})
+list(REMOVE_ITEM missing ${present})
+set(extra ${present})
+list(REMOVE_ITEM extra ${expected})
+if(missing OR extra)
+  message(FATAL_ERROR "distribution folder ${DIST}: missing [${missing}], not ours [${extra}]")
+endif()
+message(STATUS "distribution folder ${DIST} holds exactly: ${expected}")
