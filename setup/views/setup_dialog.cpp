@@ -91,12 +91,13 @@ SetupDialog::SetupDialog(std::function<void()> install, std::function<void()> un
   layout->addWidget(footer);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
-  // While a procedure runs the dialog takes no input, as a dialog whose thread is busy.
-  const auto run = [this](const std::function<void()>& procedure) {
-    return [this, procedure] {
-      setEnabled(false);
+  // While a procedure runs its buttons take no input, as in a dialog whose thread is busy. The
+  // progress dialog is a child of this one: disabling the whole dialog would grey it out too.
+  const auto run = [group](const std::function<void()>& procedure) {
+    return [group, procedure] {
+      group->setEnabled(false);
       if (procedure) procedure();
-      setEnabled(true);
+      group->setEnabled(true);
     };
   };
   connect(installButton, &QPushButton::clicked, this, run(install));

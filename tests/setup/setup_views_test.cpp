@@ -40,7 +40,15 @@ int TopLevelDialogs() {
 TEST(SetupDialogTest, ShowsItsTextsAndRunsTheButtons) {
   int installs = 0;
   int uninstalls = 0;
-  SetupDialog dialog([&] { ++installs; }, [&] { ++uninstalls; });
+  bool enabledWhileRunning = true;
+  QPushButton* other = nullptr;
+  SetupDialog dialog(
+      [&] {
+        ++installs;
+        enabledWhileRunning = other->isEnabled();
+      },
+      [&] { ++uninstalls; });
+  other = Find<QPushButton>(&dialog, "1001");
   EXPECT_EQ(Std(dialog.windowTitle()), text::kDialogTitle);
   const std::pair<const char*, std::string_view> buttons[] = {
       {"1000", text::kInstallButton}, {"1001", text::kUninstallButton}, {"2", text::kCloseButton}};
@@ -60,7 +68,8 @@ TEST(SetupDialogTest, ShowsItsTextsAndRunsTheButtons) {
   Find<QPushButton>(&dialog, "1001")->click();
   EXPECT_EQ(installs, 1);
   EXPECT_EQ(uninstalls, 2);
-  EXPECT_TRUE(dialog.isEnabled());  // taken back after the procedure
+  EXPECT_FALSE(enabledWhileRunning);
+  EXPECT_TRUE(other->isEnabled());  // given back afterwards
   Find<QPushButton>(&dialog, "2")->click();
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
   EXPECT_FALSE(dialog.isVisible());
