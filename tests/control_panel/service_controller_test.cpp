@@ -94,25 +94,6 @@ struct Harness {
 
 // --- NT ----------------------------------------------------------------------------------
 
-TEST(ServiceControllerNT, OpensTheServiceOnceAndClosesServiceThenManager) {
-  FakeServiceManager manager;
-  ServiceConfig config;
-  config.name = "TAMXNTs";
-  manager.Install(config);
-  FakeRegistry registry;
-  ScriptedWindows windows;
-  FakeClock clock;
-  {
-    ServiceController controller(ServiceControllerEnvironment{
-        true, manager, registry, windows, clock, [](const std::string&) { return 0; }, ""});
-    EXPECT_EQ(manager.calls, (Strings{"OpenManager 2", "OpenService TAMXNTs 983551"}));
-    EXPECT_EQ(controller.status(), STATUS_UNKNOWN);
-    EXPECT_EQ(controller.startupType(), STARTUP_UNKNOWN);
-  }
-  EXPECT_EQ(manager.calls, (Strings{"OpenManager 2", "OpenService TAMXNTs 983551",
-                                    "CloseServiceHandle TAMXNTs", "CloseServiceHandle "}));
-}
-
 // A pending state counts as the state being left; a state outside the seven keeps the last.
 TEST(ServiceControllerNT, StatesMapOntoTheThreeStatuses) {
   struct Case {

@@ -431,18 +431,5 @@ TEST(NtFrameService, SettingsTheEngineRefusesNeverReachRunning) {
   EXPECT_FALSE(engine.IsRunning());
 }
 
-TEST(NtFrameService, AFailedStartNeverReadsAsACleanStop) {
-  struct Case {
-    int socketErrno;
-    int code;
-  };
-  const Case cases[] = {{0, ERROR_INVALID_DATA},
-                        {EADDRINUSE, WSAEADDRINUSE},
-                        {EACCES, WSAEACCES},
-                        {EPERM, WSAEACCES},
-                        {ENOBUFS, WSAEINVAL}};
-  for (const Case& c : cases) EXPECT_EQ(EngineStartErrorCode(c.socketErrno), c.code);
-}
-
 }  // namespace
 }  // namespace tamrix
