@@ -1,0 +1,50 @@
+#include "control_panel/views/about_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QVBoxLayout>
+
+#include "control_panel/installed_versions.h"
+#include "control_panel/views/page_widgets.h"
+
+namespace tamrix {
+namespace {
+
+QLabel* Named(int id, std::string_view text) {
+  QLabel* label = MakeLabel(text);
+  label->setObjectName(QString::number(id));
+  return label;
+}
+
+}  // namespace
+
+CAboutDialog::CAboutDialog(FileSystem& files, const std::string& systemDirectory, bool isNT,
+                           QWidget* parent)
+    : QDialog(parent) {
+  setObjectName(QStringLiteral("100"));
+  setWindowTitle(Qt8("ﾊﾞｰｼﾞｮﾝ情報 TAMRIX"));
+  const char* service = ServiceProgramName(isNT);
+
+  auto* group = new QGroupBox(Qt8("詳細情報"));
+  auto* rows = new QGridLayout(group);
+  rows->addWidget(MakeLabel("TAMRIXｺﾝﾄﾛｰﾙ"), 0, 0);
+  rows->addWidget(Named(1109, kPanelProgramName), 0, 1);
+  rows->addWidget(Named(1111, InstalledFileVersionText(files, systemDirectory, kPanelProgramName)),
+                  0, 2);
+  rows->addWidget(MakeLabel("TAMRIXｻｰﾋﾞｽ"), 1, 0);
+  rows->addWidget(Named(1110, service), 1, 1);
+  rows->addWidget(Named(1112, InstalledFileVersionText(files, systemDirectory, service)), 1, 2);
+  rows->setHorizontalSpacing(16);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+  buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("1"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Named(1113, "TAMRIX Control Panel"));
+  layout->addWidget(group);
+  layout->addWidget(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+}  // namespace tamrix

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "control_panel/help_viewer.h"
+
+namespace tamrix {
+
+// The help file in the desktop's browser.
+class DesktopHelpViewer final : public HelpViewer {
+ public:
+  void ShowHelp(const std::string& path) override;
+};
+
+}  // namespace tamrix

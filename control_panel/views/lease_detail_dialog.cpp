@@ -1,0 +1,53 @@
+#include "control_panel/views/lease_detail_dialog.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "control_panel/lease_text.h"
+#include "control_panel/views/page_widgets.h"
+
+namespace tamrix {
+namespace {
+
+QLabel* Value(int id, const std::string& text) {
+  QLabel* label = MakeLabel(text);
+  label->setObjectName(QString::number(id));
+  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
+
+}  // namespace
+
+CLeaseDetailDialog::CLeaseDetailDialog(const LeaseEntry& entry, QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("130"));
+  setWindowTitle(Qt8("詳細情報"));
+  const LeaseDetail detail = LeaseDetailText(entry);
+
+  auto* fields = new QFormLayout;
+  fields->addRow(MakeLabel("IPｱﾄﾞﾚｽ："), Value(1047, detail.address));
+  fields->addRow(MakeLabel("ｸﾗｲｱﾝﾄID："), Value(1048, detail.client));
+  fields->addRow(MakeLabel("ﾎｽﾄ名："), Value(1049, detail.hostName));
+  fields->addRow(MakeLabel("状態："), Value(1050, std::string(detail.state.text)));
+  fields->addRow(MakeLabel("有効期限："), Value(1051, detail.expiry));
+
+  QPushButton* release = MakeButton(1, "削除");
+  release->setEnabled(detail.state.releaseAllowed);
+  QPushButton* close = MakeButton(2, "閉じる");
+  close->setDefault(true);
+  connect(release, &QPushButton::clicked, this, &QDialog::accept);
+  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(release);
+  buttons->addWidget(close);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(fields);
+  layout->addLayout(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+}  // namespace tamrix

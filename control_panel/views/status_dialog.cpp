@@ -1,0 +1,190 @@
+#include "control_panel/views/status_dialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "control_panel/help_viewer.h"
+#include "control_panel/message_boxes.h"
+#include "control_panel/panel_settings.h"
+#include "control_panel/status_table.h"
+#include "control_panel/views/about_dialog.h"
+#include "control_panel/views/lease_detail_dialog.h"
+#include "control_panel/views/page_widgets.h"
+#include "control_panel/views/settings_sheet.h"
+#include "control_panel/views/startup_dialog.h"
+
+namespace tamrix {
+namespace {
+
+constexpr int kAboutCommand = 16;
+
+bool PoolUnset(const PanelSettings& settings) {
+  return settings.StartIPAddr.empty() || settings.EndIPAddr.empty() || settings.SubnetMask.empty();
+}
+
+}  // namespace
+
+CStatusDialog::CStatusDialog(StatusDialogContext context, QWidget* parent)
+    : QDialog(parent), context_(context), listing_(context.leases) {
+  setObjectName(QStringLiteral("102"));
+  setWindowTitle(Qt8("簡易DHCPｻｰﾋﾞｽ"));
+  // Minimise and restore stay with the window manager; the window has no size to change.
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+
+  // The lead mark gets a narrow column of its own; the right-aligned octets of the address
+  // line up in a fixed-pitch font.
+  list_ = MakeList(IDC_LEASE_LIST, {QString(), Qt8("IPｱﾄﾞﾚｽ"), Qt8("有効期限"), Qt8("ﾎｽﾄ名")},
+                   {18, 120, 150});
+  list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  list_->setMinimumSize(480, 260);
+  list_->setSortingEnabled(false);
+  auto* leases = new QGroupBox(Qt8("IPｱﾄﾞﾚｽ貸出し状況"));
+  (new QVBoxLayout(leases))->addWidget(list_);
+
+  const struct {
+    int id;
+    const char* text;
+  } kButtons[] = {{IDC_REFRESH, "最新の情報"}, {IDC_DETAIL, "詳細"},       {IDC_START, "開始"},
+                  {IDC_STOP, "停止"},          {IDC_PAUSE, "一時停止"},    {IDC_CONTINUE, "続行"},
+                  {IDC_STARTUP, "ｽﾀｰﾄｱｯﾌﾟ"},   {IDC_SETTINGS, "設定変更"}, {IDC_CLOSE, "閉じる"},
+                  {IDC_HELP, "ﾍﾙﾌﾟ(&H)"}};
+  for (const auto& b : kButtons) buttons_[b.id] = MakeButton(b.id, b.text);
+
+  status_ = MakeLabel("稼動状況");
+  status_->setObjectName(QString::number(IDC_STATUS_TEXT));
+  status_->setAlignment(Qt::AlignCenter);
+  status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+
+  auto* side = new QVBoxLayout;
+  side->addWidget(Button(IDC_REFRESH));
+  side->addWidget(Button(IDC_DETAIL));
+  side->addSpacing(12);
+  side->addWidget(status_);
+  for (int id : {IDC_START, IDC_STOP, IDC_PAUSE, IDC_CONTINUE, IDC_STARTUP, IDC_SETTINGS}) {
+    side->addWidget(Button(id));
+  }
+  side->addStretch();
+  side->addWidget(Button(IDC_CLOSE));
+  side->addWidget(Button(IDC_HELP));
+
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(leases, 1);
+  layout->addLayout(side);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+
+  ServiceControl& service = context_.service;
+  connect(Button(IDC_REFRESH), &QPushButton::clicked, this, [this] { RefreshLeaseList(); });
+  connect(Button(IDC_DETAIL), &QPushButton::clicked, this, [this] { ShowDetail(); });
+  connect(Button(IDC_START), &QPushButton::clicked, this, [this, &service] {
+    RunServiceCommand([&service] { return service.StartTheService(); });
+  });
+  connect(Button(IDC_STOP), &QPushButton::clicked, this,
+          [this, &service] { RunServiceCommand([&service] { return service.StopTheService(); }); });
+  connect(Button(IDC_PAUSE), &QPushButton::clicked, this, [this, &service] {
+    RunServiceCommand([&service] { return service.PauseTheService(); });
+  });
+  connect(Button(IDC_CONTINUE), &QPushButton::clicked, this, [this, &service] {
+    RunServiceCommand([&service] { return service.ContinueTheService(); });
+  });
+  connect(Button(IDC_STARTUP), &QPushButton::clicked, this, [this] { ChooseStartup(); });
+  connect(Button(IDC_SETTINGS), &QPushButton::clicked, this, [this] { OpenSettings(); });
+  connect(Button(IDC_CLOSE), &QPushButton::clicked, this, &QDialog::accept);
+  connect(Button(IDC_HELP), &QPushButton::clicked, this,
+          [this] { context_.help.ShowHelp(HelpFilePath(context_.systemDirectory)); });
+  connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateDetailButton(); });
+  connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { ShowDetail(); });
+
+  // Where the window menu's entry went: the window's context menu.
+  auto* about = new QAction(Qt8("ﾊﾞｰｼﾞｮﾝ情報(TAMRIX) (&A)..."), this);
+  about->setObjectName(QString::number(kAboutCommand));
+  connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
+  addAction(about);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void CStatusDialog::Initialize() {
+  ApplyStatus(context_.service.status());
+  UpdateDetailButton();
+  if (PoolUnset(context_.settings)) OpenSettings();
+  RefreshLeaseList();
+}
+
+int CStatusDialog::Run() {
+  Initialize();
+  if (ended_) return result();
+  return exec();
+}
+
+void CStatusDialog::done(int result) {
+  ended_ = true;
+  QDialog::done(result);
+}
+
+void CStatusDialog::RefreshLeaseList() {
+  FillList(list_, listing_.Refresh());
+  UpdateDetailButton();
+}
+
+void CStatusDialog::ApplyStatus(ServiceStatus status) {
+  const StatusView view = StatusTable(status, context_.service.IsNT());
+  status_->setText(Qt8(view.text));
+  Button(IDC_START)->setEnabled(view.start);
+  Button(IDC_STOP)->setEnabled(view.stop);
+  Button(IDC_PAUSE)->setEnabled(view.pause);
+  Button(IDC_CONTINUE)->setEnabled(view.resume);
+  Button(IDC_SETTINGS)->setEnabled(view.settings);
+  for (int id : {IDC_START, IDC_STOP, IDC_PAUSE, IDC_CONTINUE}) {
+    Button(id)->setDefault(id == view.defaultButton);
+  }
+  if (view.defaultButton != 0) Button(view.defaultButton)->setFocus();
+}
+
+void CStatusDialog::ShowDetail() {
+  const LeaseEntry* selected = listing_.EntryAtRow(SelectedRow(list_));
+  if (selected == nullptr) {
+    context_.boxes.ShowMessage(MSG_SELECT_ITEM, PanelMessageText(MSG_SELECT_ITEM));
+    return;
+  }
+  const LeaseEntry entry = *selected;  // the refresh after a release replaces the snapshot
+  CLeaseDetailDialog detail(entry, this);
+  if (detail.exec() != QDialog::Accepted) return;
+  listing_.Release(entry);
+  RefreshLeaseList();
+}
+
+void CStatusDialog::ShowAbout() {
+  CAboutDialog about(context_.files, context_.systemDirectory, context_.service.IsNT(), this);
+  about.exec();
+}
+
+void CStatusDialog::ChooseStartup() {
+  ServiceControl& service = context_.service;
+  CStartupDialog startup(service.QueryStartupType(), service.IsNT(), this);
+  if (startup.exec() == QDialog::Accepted) ChooseStartupType(service, startup.checked());
+}
+
+void CStatusDialog::OpenSettings() {
+  SettingsSheet sheet({context_.settings, context_.profile, context_.files, context_.hosts,
+                       context_.boxes, context_.windowsDirectory},
+                      this);
+  sheet.exec();
+}
+
+void CStatusDialog::RunServiceCommand(const std::function<int()>& command) {
+  // The commands wait for the service (up to about a minute); say so with the cursor.
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  command();
+  ApplyStatus(context_.service.QueryServiceStatusCode());
+  RefreshLeaseList();
+  QApplication::restoreOverrideCursor();
+}
+
+void CStatusDialog::UpdateDetailButton() {
+  Button(IDC_DETAIL)->setEnabled(SelectedRow(list_) >= 0);
+}
+
+}  // namespace tamrix

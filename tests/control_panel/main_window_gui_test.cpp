@@ -1,0 +1,530 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <atomic>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "control_panel/help_viewer.h"
+#include "control_panel/lease_text.h"
+#include "control_panel/panel_window.h"
+#include "control_panel/views/about_dialog.h"
+#include "control_panel/views/lease_detail_dialog.h"
+#include "control_panel/views/page_widgets.h"
+#include "control_panel/views/panel_endpoint.h"
+#include "control_panel/views/settings_sheet.h"
+#include "control_panel/views/startup_dialog.h"
+#include "control_panel/views/status_dialog.h"
+#include "platform/machine_paths.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_window_system.h"
+#include "platform/private_profile.h"
+#include "tests/control_panel/fake_lease_source.h"
+#include "tests/control_panel/fake_service_control.h"
+#include "tests/control_panel/recording_message_boxes.h"
+#include "tests/fakes/fake_host_lookup.h"
+
+namespace tamrix {
+namespace {
+
+using testing::MakeLease;
+
+class RecordingHelp final : public HelpViewer {
+ public:
+  void ShowHelp(const std::string& path) override { opened.push_back(path); }
+  std::vector<std::string> opened;
+};
+
+constexpr char kPool[] =
+    "[TAMRIX]\r\nStartIPAddr=192.168.0.1\r\nEndIPAddr=192.168.0.50\r\nSubnetMask=255.255.255.0\r\n";
+
+// The main window on a machine of its own under a temporary root, with a fake service.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() {
+    static int serial = 0;
+    paths.root = ::testing::TempDir() + "tamrix_mw_" + std::to_string(::getpid()) + "_" +
+                 std::to_string(++serial);
+    std::filesystem::create_directories(paths.WindowsDirectory());
+    std::filesystem::create_directories(paths.RunDirectory());
+    profile = OpenPrivateProfile(files, paths.WindowsDirectory(), "TAMRIX.INI");
+    const Seconds soon = static_cast<Seconds>(std::time(nullptr)) + 3600;
+    leases.table = {
+        MakeLease(LEASE_FREE, 0xC0A80001, 0, "", 0),
+        MakeLease(LEASE_BOUND, 0xC0A80002, 2, "taro", soon),
+        MakeLease(LEASE_RESERVED, 0xC0A80003, 0, "<disabled>", 0),
+        MakeLease(LEASE_OFFERED, 0xC0A80004, 4, "hanako", soon),
+        MakeLease(LEASE_RESERVED, 0xC0A80005, 5, "printer", 0),
+        MakeLease(LEASE_GRACE, 0xC0A80006, 6, "jiro", soon),
+    };
+  }
+  ~MainWindowTest() override {
+    dialog.reset();
+    std::filesystem::remove_all(paths.root);
+  }
+
+  void WriteSettings(const std::string& bytes) {
+    files.ReplaceFile(JoinPath(paths.WindowsDirectory(), "TAMRIX.INI"), bytes);
+  }
+  void Open(bool initialize = true) {
+    settings = LoadPanelSettings(*profile);
+    service.QueryStartupType();
+    service.QueryServiceStatusCode();
+    dialog = std::make_unique<CStatusDialog>(
+        StatusDialogContext{service, leases, boxes, help, files, hosts, settings, *profile,
+                            paths.WindowsDirectory(), paths.SystemDirectory()});
+    dialog->show();
+    if (initialize) dialog->Initialize();
+  }
+
+  template <typename T = QWidget>
+  T* Control(QWidget* parent, int id) {
+    T* control = parent->findChild<T*>(QString::number(id));
+    EXPECT_NE(control, nullptr) << id;
+    return control;
+  }
+  QPushButton* Button(int id) { return Control<QPushButton>(dialog.get(), id); }
+  void Click(int id) { Button(id)->click(); }
+  void Select(int row) { dialog->list()->setCurrentItem(dialog->list()->topLevelItem(row)); }
+  std::vector<std::string> Rows() {
+    std::vector<std::string> rows;
+    QTreeWidget* list = dialog->list();
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+      std::string row;
+      for (int c = 0; c < list->columnCount(); ++c) {
+        row += (c ? "|" : "") + Std8(list->topLevelItem(r)->text(c));
+      }
+      rows.push_back(row);
+    }
+    return rows;
+  }
+  // Which service buttons can be pressed, in the order 開始 停止 一時停止 続行 設定変更.
+  std::string Enabled() {
+    std::string flags;
+    for (int id : {1005, 1008, 1006, 1007, 1003}) flags += Button(id)->isEnabled() ? '1' : '0';
+    return flags;
+  }
+  int DefaultButton() {
+    for (int id : {1005, 1008, 1006, 1007}) {
+      if (Button(id)->isDefault()) return id;
+    }
+    return 0;
+  }
+  std::string StatusText() { return Std8(Control<QLabel>(dialog.get(), 1057)->text()); }
+
+  // Runs action on the next modal dialog once its own loop runs; every other modal window that
+  // opens meanwhile is recorded and closed, so a wrong dialog fails the test instead of hanging it.
+  template <typename T>
+  void WhenModal(std::function<void(T*)> action) {
+    auto* timer = new QTimer(&timers);
+    timer->setInterval(1);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [this, timer, tries, action] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (modal == nullptr || modal == dialog.get()) {
+        if (++*tries > 3000) timer->deleteLater();
+        return;
+      }
+      timer->deleteLater();
+      if (T* wanted = dynamic_cast<T*>(modal)) {
+        action(wanted);
+      } else {
+        unexpected.push_back(modal->metaObject()->className());
+        modal->close();
+      }
+    });
+    timer->start();
+  }
+
+  MachinePaths paths;
+  PosixFileSystem files;
+  testing::FakeHostLookup hosts;
+  testing::RecordingMessageBoxes boxes;
+  testing::FakeServiceControl service;
+  testing::FakeLeaseSource leases;
+  RecordingHelp help;
+  std::unique_ptr<PrivateProfile> profile;
+  PanelSettings settings;
+  std::unique_ptr<CStatusDialog> dialog;
+  std::vector<std::string> unexpected;
+  QObject timers;  // a watch that never fired ends with its test
+};
+
+TEST_F(MainWindowTest, ListShowsHeldEntriesWithAClient) {
+  WriteSettings(kPool);
+  leases.table[1].expiry = 0;
+  Open();
+  const std::vector<std::string> rows = Rows();
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0], " |192.168.  0.  2|<無期限>|taro");
+  EXPECT_EQ(rows[1].substr(0, 17), "*|192.168.  0.  4");
+  EXPECT_EQ(rows[2], " |192.168.  0.  5|<無期限>|printer");
+  EXPECT_EQ(rows[3].substr(0, 17), "*|192.168.  0.  6");
+  EXPECT_EQ(Std8(dialog->list()->headerItem()->text(1)), "IPｱﾄﾞﾚｽ");
+  EXPECT_EQ(Std8(dialog->list()->headerItem()->text(2)), "有効期限");
+  EXPECT_EQ(Std8(dialog->list()->headerItem()->text(3)), "ﾎｽﾄ名");
+  EXPECT_EQ(Std8(dialog->windowTitle()), "簡易DHCPｻｰﾋﾞｽ");
+
+  // 詳細 follows the selection; a refill clears it.
+  EXPECT_FALSE(Button(1002)->isEnabled());
+  Select(1);
+  EXPECT_TRUE(Button(1002)->isEnabled());
+  Click(1001);
+  EXPECT_FALSE(Button(1002)->isEnabled());
+  EXPECT_EQ(leases.fetches, 2);
+}
+
+TEST_F(MainWindowTest, DetailWithoutSelectionAsksForOne) {
+  WriteSettings(kPool);
+  Open();
+  dialog->ShowDetail();
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].number, 124);
+  EXPECT_EQ(boxes.shown[0].text, "ﾘｽﾄﾎﾞｯｸｽのｱｲﾃﾑを選択して下さい");
+}
+
+TEST_F(MainWindowTest, ReservedEntryCannotBeReleased) {
+  WriteSettings(kPool);
+  Open();
+  Select(2);  // the third row, with two hidden entries before it in the table
+  std::map<int, std::string> fields;
+  bool releasable = true;
+  WhenModal<CLeaseDetailDialog>([&](CLeaseDetailDialog* detail) {
+    for (int id = 1047; id <= 1051; ++id) fields[id] = Std8(Control<QLabel>(detail, id)->text());
+    releasable = Control<QPushButton>(detail, 1)->isEnabled();
+    Control<QPushButton>(detail, 2)->click();
+  });
+  Click(1002);
+  EXPECT_TRUE(unexpected.empty());
+  EXPECT_EQ(fields[1047], "192.168.0.5");
+  EXPECT_EQ(fields[1048], "01:00A0C9123405");
+  EXPECT_EQ(fields[1049], "printer");
+  EXPECT_EQ(fields[1050], "静的割り当て中");
+  EXPECT_EQ(fields[1051], "無期限");
+  EXPECT_FALSE(releasable);
+  EXPECT_TRUE(leases.releases.empty());
+}
+
+TEST_F(MainWindowTest, ReleasingAnOfferRemovesItFromTheList) {
+  WriteSettings(kPool);
+  Open();
+  Select(1);
+  std::string state;
+  WhenModal<CLeaseDetailDialog>([&](CLeaseDetailDialog* detail) {
+    state = Std8(Control<QLabel>(detail, 1050)->text());
+    Control<QPushButton>(detail, 1)->click();
+  });
+  // A double-click opens the detail like 詳細.
+  emit dialog->list()->itemDoubleClicked(dialog->list()->topLevelItem(1), 0);
+  EXPECT_EQ(state, "仮割り当て中");
+  ASSERT_EQ(leases.releases.size(), 1u);
+  EXPECT_EQ(leases.releases[0].address, 0xC0A80004u);
+  EXPECT_EQ(leases.releases[0].hostName, "hanako");
+  EXPECT_EQ(ClientIdText(leases.releases[0].client), "01:00A0C9123404");
+  const std::vector<std::string> rows = Rows();
+  ASSERT_EQ(rows.size(), 3u);
+  for (const std::string& row : rows) EXPECT_EQ(row.find("0.  4"), std::string::npos) << row;
+}
+
+TEST_F(MainWindowTest, ButtonsFollowTheStatusThroughEveryCommand) {
+  WriteSettings(kPool);
+  Open();
+  EXPECT_EQ(StatusText(), "停止中");
+  EXPECT_EQ(Enabled(), "10001");
+  EXPECT_EQ(DefaultButton(), 1005);
+  // Usable while stopped: 開始, 設定変更, ｽﾀｰﾄｱｯﾌﾟ, 最新の情報, ﾍﾙﾌﾟ, 閉じる.
+  for (int id : {1009, 1001, 57670, 1}) EXPECT_TRUE(Button(id)->isEnabled()) << id;
+
+  const struct {
+    int button;
+    const char* text;
+    const char* enabled;
+    int defaultButton;
+  } steps[] = {
+      {1005, "実行中", "01100", 1008},
+      {1006, "一時停止中", "01010", 1007},
+      {1007, "実行中", "01100", 1008},
+      {1008, "停止中", "10001", 1005},
+  };
+  int fetches = leases.fetches;
+  for (const auto& step : steps) {
+    Click(step.button);
+    EXPECT_EQ(StatusText(), step.text) << step.button;
+    EXPECT_EQ(Enabled(), step.enabled) << step.button;
+    EXPECT_EQ(DefaultButton(), step.defaultButton) << step.button;
+    EXPECT_EQ(leases.fetches, ++fetches) << step.button;  // the list is refilled each time
+  }
+  EXPECT_EQ(service.calls,
+            (std::vector<std::string>{"startup", "status", "start", "status", "pause", "status",
+                                      "continue", "status", "stop", "status"}));
+}
+
+TEST_F(MainWindowTest, PauseAndContinueStayDisabledOn95) {
+  WriteSettings(kPool);
+  service = testing::FakeServiceControl(false, STATUS_STOPPED);
+  Open();
+  Click(1005);
+  EXPECT_EQ(StatusText(), "実行中");
+  EXPECT_EQ(Enabled(), "01000");
+}
+
+TEST_F(MainWindowTest, UnknownStatusDisablesTheServiceButtons) {
+  WriteSettings(kPool);
+  service.service = STATUS_UNKNOWN;
+  Open();
+  EXPECT_EQ(StatusText(), "無効");
+  EXPECT_EQ(Enabled(), "00000");
+  EXPECT_EQ(DefaultButton(), 0);
+}
+
+TEST_F(MainWindowTest, SettingsSheetOpensBeforeTheListWhenThePoolIsUnset) {
+  WriteSettings("[TAMRIX]\r\nEndIPAddr=192.168.0.50\r\nSubnetMask=255.255.255.0\r\n");
+  int fetchesWhileOpen = -1;
+  int rowsWhileOpen = -1;
+  WhenModal<SettingsSheet>([&](SettingsSheet* sheet) {
+    fetchesWhileOpen = leases.fetches;
+    rowsWhileOpen = dialog->list()->topLevelItemCount();
+    sheet->reject();
+  });
+  Open();
+  EXPECT_TRUE(unexpected.empty());
+  EXPECT_EQ(fetchesWhileOpen, 0);
+  EXPECT_EQ(rowsWhileOpen, 0);
+  EXPECT_EQ(leases.fetches, 1);
+  EXPECT_EQ(dialog->list()->topLevelItemCount(), 4);
+}
+
+TEST_F(MainWindowTest, NoSheetWhenThePoolIsSet) {
+  WriteSettings(kPool);
+  WhenModal<SettingsSheet>([&](SettingsSheet* sheet) {
+    unexpected.push_back("sheet");
+    sheet->reject();
+  });
+  Open();
+  QApplication::processEvents();
+  EXPECT_TRUE(unexpected.empty());
+}
+
+TEST_F(MainWindowTest, StartupDialogShowsAndAppliesTheType) {
+  WriteSettings(kPool);
+  Open();
+  bool manualChecked = false;
+  bool disabledUsable = false;
+  WhenModal<CStartupDialog>([&](CStartupDialog* startup) {
+    manualChecked = Control<QRadioButton>(startup, 1053)->isChecked();
+    disabledUsable = Control<QRadioButton>(startup, 1055)->isEnabled();
+    Control<QRadioButton>(startup, 1052)->click();
+    Control<QPushButton>(startup, 1)->click();
+  });
+  Click(1009);
+  EXPECT_TRUE(manualChecked);
+  EXPECT_TRUE(disabledUsable);
+  EXPECT_EQ(service.applied, STARTUP_AUTOMATIC);
+
+  // Cancel keeps what the machine holds.
+  WhenModal<CStartupDialog>([&](CStartupDialog* startup) {
+    Control<QRadioButton>(startup, 1053)->click();
+    Control<QPushButton>(startup, 2)->click();
+  });
+  Click(1009);
+  EXPECT_EQ(service.applied, STARTUP_AUTOMATIC);
+}
+
+TEST_F(MainWindowTest, StartupDialogOn95HasNoDisabledType) {
+  CStartupDialog startup(STARTUP_UNKNOWN, false);
+  EXPECT_FALSE(Control<QRadioButton>(&startup, 1055)->isEnabled());
+  EXPECT_EQ(startup.checked(), STARTUP_UNKNOWN);  // none checked
+}
+
+TEST_F(MainWindowTest, AboutBoxReadsInstalledVersions) {
+  const std::string folder = JoinPath(paths.SystemDirectory(), "TAMRIX");
+  std::filesystem::create_directories(folder);
+  files.ReplaceFile(JoinPath(folder, "TAMRIX.exe"), std::string("\x7f"
+                                                                "ELF TAMRIX-FILEVERSION:1.2.1.0\0",
+                                                                32));
+  for (bool isNT : {true, false}) {
+    CAboutDialog about(files, paths.SystemDirectory(), isNT);
+    EXPECT_EQ(Std8(about.windowTitle()), "ﾊﾞｰｼﾞｮﾝ情報 TAMRIX");
+    EXPECT_EQ(Std8(Control<QLabel>(&about, 1109)->text()), "TAMRIX.EXE");
+    EXPECT_EQ(Std8(Control<QLabel>(&about, 1111)->text()), "1.2.1.0");
+    EXPECT_EQ(Std8(Control<QLabel>(&about, 1110)->text()), isNT ? "TAMXNTs.EXE" : "TAMRIXs.EXE");
+    EXPECT_EQ(Std8(Control<QLabel>(&about, 1112)->text()), "N/A");
+  }
+}
+
+TEST_F(MainWindowTest, AboutEntryAndHelp) {
+  WriteSettings(kPool);
+  Open();
+  auto* about = dialog->findChild<QAction*>(QStringLiteral("16"));
+  ASSERT_NE(about, nullptr);
+  EXPECT_EQ(Std8(about->text()), "ﾊﾞｰｼﾞｮﾝ情報(TAMRIX) (&A)...");
+  EXPECT_TRUE(dialog->actions().contains(about));  // shown in the window's context menu
+  bool opened = false;
+  WhenModal<CAboutDialog>([&](CAboutDialog* box) {
+    opened = true;
+    box->accept();
+  });
+  about->trigger();
+  EXPECT_TRUE(opened);
+
+  Click(57670);
+  EXPECT_EQ(help.opened,
+            (std::vector<std::string>{paths.SystemDirectory() + "/TAMRIX/TAMRIX.hlp"}));
+}
+
+// Another program's messages arrive on a thread of their own, as from another process; the
+// window takes them in through the Qt event loop.
+class OtherProgram {
+ public:
+  explicit OtherProgram(std::function<void()> work)
+      : thread_([this, work] {
+          work();
+          done_ = true;
+        }) {}
+  ~OtherProgram() { thread_.join(); }
+  // Runs the event loop until the other program is done (or a generous bound runs out).
+  bool Wait() {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (done_ || ++ticks_ > 5000) loop.quit();
+    });
+    poll.start(1);
+    loop.exec();
+    return done_;
+  }
+
+ private:
+  std::atomic<bool> done_{false};
+  int ticks_ = 0;
+  std::thread thread_;
+};
+
+TEST_F(MainWindowTest, SecondCopyBringsTheFirstToTheFront) {
+  WriteSettings(kPool);
+  Open();
+  PosixWindowSystem windows(paths);
+  PanelEndpoint endpoint(windows, *dialog);
+  ASSERT_TRUE(endpoint.created());
+  dialog->showMinimized();
+  ASSERT_TRUE(dialog->isMinimized());
+
+  bool activated = false;
+  OtherProgram second([&] {
+    PosixWindowSystem itsWindows(paths);
+    activated = ActivateRunningPanel(itsWindows);
+  });
+  ASSERT_TRUE(second.Wait());
+  EXPECT_TRUE(activated);
+  EXPECT_FALSE(dialog->isMinimized());
+  EXPECT_TRUE(dialog->isVisible());
+
+  // A copy that comes second cannot take the window.
+  CStatusDialog other({service, leases, boxes, help, files, hosts, settings, *profile,
+                       paths.WindowsDirectory(), paths.SystemDirectory()});
+  EXPECT_FALSE(PanelEndpoint(windows, other).created());
+}
+
+TEST_F(MainWindowTest, CloseFromSetupEndsTheWindowAndItsDialogs) {
+  WriteSettings(kPool);
+  Open();
+  PosixWindowSystem windows(paths);
+  PanelEndpoint endpoint(windows, *dialog);
+  ASSERT_TRUE(endpoint.created());
+  Select(0);
+  bool detailOpen = false;
+  std::unique_ptr<OtherProgram> setup;
+  WhenModal<CLeaseDetailDialog>([&](CLeaseDetailDialog*) {
+    detailOpen = true;
+    setup = std::make_unique<OtherProgram>([&] {
+      PosixWindowSystem itsWindows(paths);
+      const auto panel = itsWindows.FindWindow(kPanelWindowClass, kPanelWindowTitle);
+      if (panel) itsWindows.SendMessage(*panel, WM_CLOSE);
+    });
+  });
+  Click(1002);  // returns when setup's close ended the detail dialog
+  ASSERT_TRUE(detailOpen);
+  ASSERT_TRUE(setup->Wait());
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(dialog->result(), QDialog::Rejected);
+  EXPECT_TRUE(leases.releases.empty());  // closing is not 削除
+}
+
+// Setup may close the panel while the first settings sheet is still open: the window must then
+// end without starting its own loop.
+TEST_F(MainWindowTest, CloseDuringTheFirstSheetEndsTheProgram) {
+  WriteSettings("[TAMRIX]\r\n");
+  Open(false);
+  PosixWindowSystem windows(paths);
+  PanelEndpoint endpoint(windows, *dialog);
+  ASSERT_TRUE(endpoint.created());
+  bool loopStarted = false;
+  std::unique_ptr<OtherProgram> setup;
+  WhenModal<SettingsSheet>([&](SettingsSheet*) {
+    setup = std::make_unique<OtherProgram>([&] {
+      PosixWindowSystem itsWindows(paths);
+      const auto panel = itsWindows.FindWindow(kPanelWindowClass, kPanelWindowTitle);
+      if (panel) itsWindows.SendMessage(*panel, WM_CLOSE);
+    });
+  });
+  // Should the loop start after all, end it so that the test fails instead of hanging.
+  auto* guard = new QTimer(&timers);
+  QObject::connect(guard, &QTimer::timeout, [&] {
+    if (QApplication::activeModalWidget() != dialog.get()) return;
+    loopStarted = true;
+    dialog->reject();
+  });
+  guard->start(1);
+  EXPECT_EQ(dialog->Run(), QDialog::Rejected);
+  ASSERT_NE(setup, nullptr);
+  ASSERT_TRUE(setup->Wait());
+  EXPECT_FALSE(loopStarted);
+}
+
+// Writes pictures of the main window and its dialogs to $TAMRIX_SCREENSHOT_DIR; does nothing
+// without it.
+TEST_F(MainWindowTest, Screenshots) {
+  const QString folder = qEnvironmentVariable("TAMRIX_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "TAMRIX_SCREENSHOT_DIR not set";
+  QDir().mkpath(folder);
+  WriteSettings(kPool);
+  leases.table.push_back(MakeLease(LEASE_BOUND, 0xC0A8000A, 0x0A,
+                                   "\x8E\x96\x96\xB1\x8F\x8A\x2D\x70\x63", 0));  // 事務所-pc
+  leases.table.push_back(MakeLease(LEASE_BOUND, 0xC0A80014, 0x14,
+                                   std::string(kConflictHostName).c_str(),
+                                   static_cast<Seconds>(std::time(nullptr)) + 86400 * 3));
+  service.service = STATUS_RUNNING;
+  Open();
+  Select(1);
+  QApplication::processEvents();
+  const auto save = [&](QWidget* widget, const char* name) {
+    widget->show();
+    QApplication::processEvents();
+    EXPECT_TRUE(widget->grab().save(folder + "/" + name)) << name;
+  };
+  save(dialog.get(), "main_window.png");
+  CLeaseDetailDialog detail(leases.table[3]);
+  save(&detail, "lease_detail.png");
+  const std::string programs = JoinPath(paths.SystemDirectory(), "TAMRIX");
+  std::filesystem::create_directories(programs);
+  files.ReplaceFile(JoinPath(programs, "TAMRIX.exe"),
+                    std::string("TAMRIX-FILEVERSION:1.2.1.0\0", 27));
+  CAboutDialog about(files, paths.SystemDirectory(), true);
+  save(&about, "about.png");
+  CStartupDialog startup(STARTUP_MANUAL, true);
+  save(&startup, "startup.png");
+}
+
+}  // namespace
+}  // namespace tamrix
