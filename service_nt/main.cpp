@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,7 @@
 #include "service_nt/event_reporter.h"
 #include "service_nt/nt_machine_engine.h"
 #include "service_nt/nt_service_frame.h"
+#include "service_nt/shutdown_signal.h"
 
 namespace {
 
@@ -67,5 +69,11 @@ int main(int argc, char** argv) {
                                             std::fwrite(text.data(), 1, text.size(), stdout);
                                             std::fflush(stdout);
                                           }});
+  // A service terminated by a signal (the machine going down, an operator's kill) stops as on
+  // the shutdown control, so the lease database is written. Made before any thread starts.
+  std::optional<ShutdownSignalWatcher> watcher;
+  if (!NtServiceFrame::IsCommandSwitch(argc, argv)) {
+    watcher.emplace([&frame] { frame.RequestShutdown(); });
+  }
   return frame.Main(argc, argv);
 }

@@ -21,6 +21,16 @@ bool EqualsIgnoringCase(std::string_view text, std::string_view word) {
   return true;
 }
 
+// 1 for the install switch, 0 for the uninstall switch, -1 for anything else.
+int SwitchOf(int argc, char** argv) {
+  if (argc > 1 && argv[1] != nullptr && argv[1][0] == '-') {
+    const std::string_view rest(argv[1] + 1);
+    if (EqualsIgnoringCase(rest, "install")) return 1;
+    if (EqualsIgnoringCase(rest, "uninstall")) return 0;
+  }
+  return -1;
+}
+
 }  // namespace
 
 void ManualResetEvent::Set() {
@@ -43,12 +53,10 @@ bool ManualResetEvent::IsSet() {
 
 NtServiceFrame::NtServiceFrame(NtFrameEnvironment environment) : env_(std::move(environment)) {}
 
+bool NtServiceFrame::IsCommandSwitch(int argc, char** argv) { return SwitchOf(argc, argv) >= 0; }
+
 int NtServiceFrame::Main(int argc, char** argv) {
-  if (argc > 1 && argv[1] != nullptr && argv[1][0] == '-') {
-    const std::string_view rest(argv[1] + 1);
-    if (EqualsIgnoringCase(rest, "install")) return InstallService(1);
-    if (EqualsIgnoringCase(rest, "uninstall")) return InstallService(0);
-  }
+  if (const int install = SwitchOf(argc, argv); install >= 0) return InstallService(install);
   const int code = env_.host.StartDispatcher(
       kNtServiceName, [this](int count, char** arguments) { ServiceMain(count, arguments); });
   if (code == ERROR_SUCCESS) return 0;
@@ -190,6 +198,14 @@ std::uint32_t NtServiceFrame::CurrentState() const {
 }
 
 void NtServiceFrame::ReportCurrentState() { ReportStatus(CurrentState(), 0, 0, 0, 0); }
+
+void NtServiceFrame::RequestShutdown() {
+  if (running_.load()) {
+    ServiceCtrlHandler(SERVICE_CONTROL_SHUTDOWN);
+    return;
+  }
+  stopEvent_.Set();
+}
 
 void NtServiceFrame::ServiceCtrlHandler(std::uint32_t control) {
   std::lock_guard lock(controlMutex_);

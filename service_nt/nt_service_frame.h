@@ -64,6 +64,8 @@ class NtServiceFrame {
   // The whole program: a switch installs or removes the service, anything else hands the
   // process to the dispatcher. Gives the process exit code.
   int Main(int argc, char** argv);
+  // True when the arguments hold one of the two switches (Main then installs or removes).
+  static bool IsCommandSwitch(int argc, char** argv);
   // 1 creates the service, 0 removes it. Gives 0, or the code of the call that failed.
   int InstallService(int install);
   void ServiceMain(int argc, char** argv);
@@ -73,6 +75,10 @@ class NtServiceFrame {
   int ReportStatus(std::uint32_t state, std::uint32_t win32ExitCode,
                    std::uint32_t serviceSpecificExitCode, std::uint32_t checkPoint,
                    std::uint32_t waitHint);
+
+  // The process is being terminated: a running service stops as on the shutdown control; a start
+  // under way ends as soon as the engine has come up.
+  void RequestShutdown();
 
   bool Running() const { return running_.load(); }
   bool Paused() const { return paused_.load(); }

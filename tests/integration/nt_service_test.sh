@@ -61,7 +61,7 @@ ip_two=$(t95_client_value two ip)
 check "controller stops" t95_eq "$(ctl stop)" "$(printf 'result 1\nstopped')"
 check "stop wrote TAMRIX.db" db_has "$ip_one"
 check "TAMRIX.db holds the second client" db_has "$ip_two"
-check "the block is gone with the service" bash -c "! timeout 20 '$T95_BIN/tamrix-leases' 2>/dev/null"
+check "the block is gone with the service" bash -c "! timeout 20 '$T95_TOOLS/tamrix-leases' 2>/dev/null"
 
 # --- start-up types through the controller
 check "automatic" t95_eq "$(ctl startup automatic)" "$(printf 'apply 0\nautomatic')"
@@ -69,6 +69,16 @@ check "disabled" t95_eq "$(ctl startup disabled)" "$(printf 'apply 0\ndisabled')
 check "a disabled service does not start" t95_eq "$(ctl_in_server start)" "$(printf 'result 1\nstopped')"
 check "none checked changes nothing" t95_eq "$(ctl startup none)" "$(printf 'apply -1\ndisabled')"
 check "manual again" t95_eq "$(ctl startup manual)" "$(printf 'apply 0\nmanual')"
+
+# --- a terminating signal (the machine going down) stops the service as its shutdown does
+check "started for the signal" t95_eq "$(ctl_in_server start)" "$(printf 'result 1\nrunning')"
+rm -f "$db_file"
+service_pid=$(pgrep -xf "$install_dir/TAMXNTs.exe" | head -1)
+check "the service runs as its own process" test -n "$service_pid"
+[ -n "$service_pid" ] && kill -TERM "$service_pid"
+check "SIGTERM ends it" wait_until 150 t95_gone "${service_pid:-0}"
+check "SIGTERM wrote TAMRIX.db" db_has "$ip_two"
+check "it reads as stopped" status_is stopped
 
 # --- -uninstall of a running service stops it and removes it
 check "started again" t95_eq "$(ctl_in_server start)" "$(printf 'result 1\nrunning')"
@@ -93,7 +103,7 @@ check "95: client bound" t95_udhcpc_once "$NETNS_CLI" "$NETNS_CLI_IF" three
 ip_three=$(t95_client_value three ip)
 check "95: pause does nothing" t95_eq "$(ctl pause)" "$(printf 'result 0\nrunning')"
 check "95: controller stops it" t95_eq "$(ctl stop)" "$(printf 'result 1\nstopped')"
-check "95: window gone" bash -c "! '$T95_BIN/tamrix-window' find"
+check "95: window gone" bash -c "! '$T95_TOOLS/tamrix-window' find"
 check "95: stop wrote TAMRIX.db" db_has "$ip_three"
 check "95: automatic writes RunServices" t95_eq "$(ctl startup automatic)" "$(printf 'apply 0\nautomatic')"
 check "95: manual deletes it" t95_eq "$(ctl startup manual)" "$(printf 'apply 0\nmanual')"

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -30,7 +32,10 @@ constexpr const char* kOwnPath = "/usr/local/lib/TAMRIX/TAMXNTs.exe";
 // Records the frame's engine calls; the handler and ServiceMain call from different threads.
 class RecordingEngine final : public NtServiceEngine {
  public:
-  int EngineStart() override { return Record("start", startResult); }
+  int EngineStart() override {
+    if (duringStart) duringStart();
+    return Record("start", startResult);
+  }
   int EngineStop() override { return Record("stop", 1); }
   int EnginePause() override { return Record("pause", 1); }
   int EngineContinue() override { return Record("continue", 1); }
@@ -43,6 +48,7 @@ class RecordingEngine final : public NtServiceEngine {
 
   int startResult = 1;
   int startError = 0;
+  std::function<void()> duringStart;
 
  private:
   int Record(const char* call, int result) {
@@ -387,6 +393,30 @@ TEST(NtFrameService, AFailedPausePendingReportDoesNotPause) {
   h.Run({});
   EXPECT_EQ(h.engine.Calls(), (Strings{"start", "stop", "stop"}));
   EXPECT_FALSE(h.frame.Paused());
+}
+
+// A terminating signal while serving stops the service as the shutdown control does.
+TEST(NtFrameService, ATerminatedServiceShutsDownItsEngine) {
+  Harness h;
+  std::thread dispatcher([&] { EXPECT_EQ(h.Run({}), 0); });
+  for (int i = 0; i < 10'000'000 && !h.frame.Running(); ++i) std::this_thread::yield();
+  ASSERT_TRUE(h.frame.Running());
+  h.frame.RequestShutdown();
+  dispatcher.join();
+  EXPECT_EQ(h.Reports(), Concat(kStartReports, {{SERVICE_STOP_PENDING, 7, 0, 1, 5000},
+                                                {SERVICE_STOP_PENDING, 7, 0, 0, 0},
+                                                {SERVICE_STOPPED, 7, 0, 0, 0}}));
+  EXPECT_EQ(h.engine.Calls(), (Strings{"start", "stop"}));
+}
+
+// A signal that comes while the engine is still starting must not leave it serving for good.
+TEST(NtFrameService, ATerminationDuringTheStartEndsTheServiceOnceUp) {
+  Harness h;
+  h.engine.duringStart = [&] { h.frame.RequestShutdown(); };
+  EXPECT_EQ(h.Run({}), 0);
+  EXPECT_EQ(h.engine.Calls(), (Strings{"start", "stop"}));
+  EXPECT_EQ(h.Reports().back(), (Report{SERVICE_STOPPED, 7, 0, 0, 0}));
+  EXPECT_FALSE(h.frame.Running());
 }
 
 TEST(NtFrameService, WithoutAControlHandlerNothingStarts) {
