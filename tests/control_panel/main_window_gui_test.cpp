@@ -270,24 +270,6 @@ TEST_F(MainWindowTest, ButtonsFollowTheStatusThroughEveryCommand) {
                                       "continue", "status", "stop", "status"}));
 }
 
-TEST_F(MainWindowTest, PauseAndContinueStayDisabledOn95) {
-  WriteSettings(kPool);
-  service = testing::FakeServiceControl(false, STATUS_STOPPED);
-  Open();
-  Click(1005);
-  EXPECT_EQ(StatusText(), "実行中");
-  EXPECT_EQ(Enabled(), "01000");
-}
-
-TEST_F(MainWindowTest, UnknownStatusDisablesTheServiceButtons) {
-  WriteSettings(kPool);
-  service.service = STATUS_UNKNOWN;
-  Open();
-  EXPECT_EQ(StatusText(), "無効");
-  EXPECT_EQ(Enabled(), "00000");
-  EXPECT_EQ(DefaultButton(), 0);
-}
-
 TEST_F(MainWindowTest, SettingsSheetOpensBeforeTheListWhenThePoolIsUnset) {
   WriteSettings("[TAMRIX]\r\nEndIPAddr=192.168.0.50\r\nSubnetMask=255.255.255.0\r\n");
   int fetchesWhileOpen = -1;
@@ -303,17 +285,6 @@ TEST_F(MainWindowTest, SettingsSheetOpensBeforeTheListWhenThePoolIsUnset) {
   EXPECT_EQ(rowsWhileOpen, 0);
   EXPECT_EQ(leases.fetches, 1);
   EXPECT_EQ(dialog->list()->topLevelItemCount(), 4);
-}
-
-TEST_F(MainWindowTest, NoSheetWhenThePoolIsSet) {
-  WriteSettings(kPool);
-  WhenModal<SettingsSheet>([&](SettingsSheet* sheet) {
-    unexpected.push_back("sheet");
-    sheet->reject();
-  });
-  Open();
-  QApplication::processEvents();
-  EXPECT_TRUE(unexpected.empty());
 }
 
 TEST_F(MainWindowTest, StartupDialogShowsAndAppliesTheType) {

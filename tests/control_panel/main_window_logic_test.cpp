@@ -1,18 +1,14 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "common/file_version.h"
 #include "control_panel/installed_versions.h"
 #include "control_panel/lease_text.h"
-#include "control_panel/panel_window.h"
 #include "control_panel/status_table.h"
-#include "platform/posix/posix_window_system.h"
 #include "tests/control_panel/fake_lease_source.h"
 #include "tests/control_panel/fake_service_control.h"
 #include "tests/fakes/fake_file_system.h"
@@ -66,12 +62,6 @@ TEST_F(LeaseTextTest, LineForEveryListedState) {
        " \t192.168.  0.  1\t<無期限>\t<競合検出>"},
   };
   for (const auto& c : cases) EXPECT_EQ(LeaseLineText(c.entry), c.line);
-}
-
-TEST_F(LeaseTextTest, HostNameOfFullLengthIsShownWhole) {
-  const std::string longest(kMaxHostNameLength, 'h');
-  const LeaseEntry entry = MakeLease(LEASE_BOUND, 0x01020304, 1, longest.c_str(), 0);
-  EXPECT_EQ(LeaseLineText(entry), " \t  1.  2.  3.  4\t<無期限>\t" + longest);
 }
 
 TEST(LeaseStateTextTest, TestedInOrderGraceOfferedBoundReserved) {
@@ -246,41 +236,6 @@ TEST(InstalledVersionsTest, VersionOrNotAvailable) {
   EXPECT_EQ(InstalledFileVersionText(files, "/elsewhere", kPanelProgramName), "N/A");
   EXPECT_STREQ(ServiceProgramName(true), "TAMXNTs.EXE");
   EXPECT_STREQ(ServiceProgramName(false), "TAMRIXs.EXE");
-}
-
-// The panel's window on a machine of its own: only Unix sockets in a temporary folder.
-class PanelWindowTest : public ::testing::Test {
- protected:
-  PanelWindowTest() {
-    static int serial = 0;
-    paths.root = ::testing::TempDir() + "tamrix_pw_" + std::to_string(::getpid()) + "_" +
-                 std::to_string(++serial);
-    std::filesystem::create_directories(paths.RunDirectory());
-  }
-  ~PanelWindowTest() override { std::filesystem::remove_all(paths.root); }
-
-  MachinePaths paths;
-};
-
-TEST_F(PanelWindowTest, SecondCopyRestoresAndRaisesTheFirst) {
-  PosixWindowSystem windows(paths);
-  EXPECT_FALSE(ActivateRunningPanel(windows));
-  std::vector<std::string> done;
-  auto window = windows.CreateWindow(
-      kPanelWindowClass, kPanelWindowTitle,
-      PanelWindowProcedure({[&] { done.push_back("close"); }, [&] { done.push_back("restore"); },
-                            [&] { done.push_back("foreground"); }}));
-  ASSERT_NE(window, nullptr);
-  EXPECT_TRUE(ActivateRunningPanel(windows));
-  EXPECT_EQ(done, (std::vector<std::string>{"restore", "foreground"}));
-
-  // Setup closes it; other system commands and messages do nothing.
-  const auto found = windows.FindWindow("#32770", "簡易DHCPｻｰﾋﾞｽ");
-  ASSERT_TRUE(found.has_value());
-  windows.SendMessage(*found, WM_SYSCOMMAND, 0xF020);  // minimise
-  windows.SendMessage(*found, 0x0400);
-  windows.SendMessage(*found, WM_CLOSE);
-  EXPECT_EQ(done, (std::vector<std::string>{"restore", "foreground", "close"}));
 }
 
 }  // namespace
