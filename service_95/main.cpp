@@ -7,10 +7,11 @@
 #include "platform/machine_paths.h"
 #include "platform/posix/posix_window_system.h"
 #include "service_95/engine_control.h"
-#include "service_95/machine_engine.h"
 #include "service_95/message_loop.h"
 #include "service_95/service_frame.h"
 #include "service_95/session.h"
+#include "service_nt/event_reporter.h"
+#include "service_nt/machine_engine.h"
 
 int main() {  // the command line is ignored
   using namespace tamrix;
@@ -20,7 +21,8 @@ int main() {  // the command line is ignored
 
   const MachinePaths paths = MachinePaths::FromEnvironment();
   PosixWindowSystem windows(paths);
-  MachineEngine machine(paths);
+  InertEventReporter reporter;  // no event log on this host
+  MachineEngine machine(paths, reporter);
   EngineControl engine(machine.engine());
   SessionDetach session;
   SignalShutdownNotice shutdown;

@@ -3,13 +3,7 @@
 #include <cerrno>
 
 #include "engine/engine.h"
-#include "platform/icmp_probe.h"
-#include "platform/posix/posix_file_system.h"
-#include "platform/posix/posix_shared_block.h"
-#include "platform/posix/resolver_host_lookup.h"
-#include "platform/posix/system_clock.h"
-#include "platform/posix/udp_socket.h"
-#include "service_nt/status_publication.h"
+#include "service_nt/machine_engine.h"
 
 namespace tamrix {
 
@@ -38,21 +32,10 @@ int NtEngineOperations::EnginePause() { return engine_.EnginePause(); }
 int NtEngineOperations::EngineContinue() { return engine_.EngineContinue(); }
 
 struct NtMachineEngine::Pieces {
-  Pieces(const MachinePaths& paths, EventReporter& reporter)
-      : blocks(paths),
-        publication(blocks),
-        engine(EngineEnvironment{paths.WindowsDirectory(), files, clock, hosts, probe, sockets,
-                                 reporter, publication}) {}
+  Pieces(const MachinePaths& paths, EventReporter& reporter) : machine(paths, reporter) {}
 
-  PosixFileSystem files;
-  SystemClock clock;
-  ResolverHostLookup hosts;
-  IcmpProbe probe;
-  PosixUdpSocketFactory sockets;
-  PosixSharedBlockSystem blocks;
-  SharedStatusPublication publication;
-  Engine engine;
-  NtEngineOperations operations{engine};
+  MachineEngine machine;
+  NtEngineOperations operations{machine.engine()};
 };
 
 NtMachineEngine::NtMachineEngine(const MachinePaths& paths, EventReporter& reporter)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/engine_reporter.h"
 #include "platform/icmp_probe.h"
 #include "platform/machine_paths.h"
 #include "platform/posix/posix_file_system.h"
@@ -8,16 +9,16 @@
 #include "platform/posix/resolver_host_lookup.h"
 #include "platform/posix/system_clock.h"
 #include "platform/posix/udp_socket.h"
-#include "service_nt/event_reporter.h"
 #include "service_nt/status_publication.h"
 
 namespace tamrix {
 
-// The engine on this machine's real pieces: files, clock, resolver, ICMP probe, port 67, the
-// shared status block, and a reporter that writes nothing (this host has no event log).
+// The engine on this machine's real pieces: files, clock, resolver, ICMP probe, port 67 and the
+// shared status block. Each host brings its reporter: the managed service writes to the event
+// log, the background process has none and passes the inert one.
 class MachineEngine {
  public:
-  explicit MachineEngine(const MachinePaths& paths);
+  MachineEngine(const MachinePaths& paths, EngineReporter& reporter);
   Engine& engine() { return engine_; }
 
  private:
@@ -26,7 +27,6 @@ class MachineEngine {
   ResolverHostLookup hosts_;
   IcmpProbe probe_;
   PosixUdpSocketFactory sockets_;
-  InertEventReporter reporter_;
   PosixSharedBlockSystem blocks_;
   SharedStatusPublication publication_;
   Engine engine_;
