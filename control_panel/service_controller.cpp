@@ -114,8 +114,8 @@ int ServiceController::ApplyStartupType() {
       return -1;
   }
   if (service_ == 0) return -1;
-  return env_.manager.ChangeServiceConfig(service_, SERVICE_NO_CHANGE, startType,
-                                          SERVICE_NO_CHANGE, nullptr, nullptr) == ERROR_SUCCESS
+  return env_.manager.ChangeServiceConfig(service_, SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE,
+                                          nullptr, nullptr) == ERROR_SUCCESS
              ? 0
              : -1;
 }

@@ -37,7 +37,7 @@ struct ServiceControllerEnvironment {
   Registry& registry;
   WindowSystem& windows;
   Clock& clock;
-  ProgramLauncher launch;           // starts the background program detached
+  ProgramLauncher launch;  // starts the background program detached
   std::string windows95ServicePath;
 };
 

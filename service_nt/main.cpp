@@ -64,11 +64,11 @@ int main(int argc, char** argv) {
   PosixServiceHost host(paths, registry);
   NtMachineEngine engine(paths, reporter);
   SystemClock clock;
-  NtServiceFrame frame(NtFrameEnvironment{manager, host, engine, clock, OwnPath,
-                                          [](std::string_view text) {
-                                            std::fwrite(text.data(), 1, text.size(), stdout);
-                                            std::fflush(stdout);
-                                          }});
+  NtServiceFrame frame(
+      NtFrameEnvironment{manager, host, engine, clock, OwnPath, [](std::string_view text) {
+                           std::fwrite(text.data(), 1, text.size(), stdout);
+                           std::fflush(stdout);
+                         }});
   // A service terminated by a signal (the machine going down, an operator's kill) stops as on
   // the shutdown control, so the lease database is written. Made before any thread starts.
   std::optional<ShutdownSignalWatcher> watcher;

@@ -27,9 +27,15 @@ int NtEngineOperations::EngineStart() {
   lastError_ = EngineStartErrorCode(engine_.LastSocketError());
   return 0;
 }
-int NtEngineOperations::EngineStop() { return engine_.EngineStop(); }
-int NtEngineOperations::EnginePause() { return engine_.EnginePause(); }
-int NtEngineOperations::EngineContinue() { return engine_.EngineContinue(); }
+int NtEngineOperations::EngineStop() {
+  return engine_.EngineStop();
+}
+int NtEngineOperations::EnginePause() {
+  return engine_.EnginePause();
+}
+int NtEngineOperations::EngineContinue() {
+  return engine_.EngineContinue();
+}
 
 struct NtMachineEngine::Pieces {
   Pieces(const MachinePaths& paths, EventReporter& reporter) : machine(paths, reporter) {}
@@ -47,8 +53,12 @@ int NtMachineEngine::EngineStart() {
   if (!pieces_) pieces_ = std::make_unique<Pieces>(paths_, reporter_);
   return pieces_->operations.EngineStart();
 }
-int NtMachineEngine::EngineStop() { return pieces_ ? pieces_->operations.EngineStop() : 1; }
-int NtMachineEngine::EnginePause() { return pieces_ ? pieces_->operations.EnginePause() : 1; }
+int NtMachineEngine::EngineStop() {
+  return pieces_ ? pieces_->operations.EngineStop() : 1;
+}
+int NtMachineEngine::EnginePause() {
+  return pieces_ ? pieces_->operations.EnginePause() : 1;
+}
 int NtMachineEngine::EngineContinue() {
   return pieces_ ? pieces_->operations.EngineContinue() : 1;
 }

@@ -53,7 +53,9 @@ bool ManualResetEvent::IsSet() {
 
 NtServiceFrame::NtServiceFrame(NtFrameEnvironment environment) : env_(std::move(environment)) {}
 
-bool NtServiceFrame::IsCommandSwitch(int argc, char** argv) { return SwitchOf(argc, argv) >= 0; }
+bool NtServiceFrame::IsCommandSwitch(int argc, char** argv) {
+  return SwitchOf(argc, argv) >= 0;
+}
 
 int NtServiceFrame::Main(int argc, char** argv) {
   if (const int install = SwitchOf(argc, argv); install >= 0) return InstallService(install);
@@ -113,7 +115,8 @@ int NtServiceFrame::InstallService(int install) {
 }
 
 int NtServiceFrame::Remove(ServiceHandle manager, ServiceHandle* service) {
-  if (const int code = env_.manager.OpenService(manager, kNtServiceName, SERVICE_ALL_ACCESS, service);
+  if (const int code =
+          env_.manager.OpenService(manager, kNtServiceName, SERVICE_ALL_ACCESS, service);
       code != ERROR_SUCCESS) {
     *service = 0;
     PrintError(code, "In OpenService");
@@ -172,10 +175,10 @@ int NtServiceFrame::ReportStatus(std::uint32_t state, std::uint32_t win32ExitCod
   ServiceStatusReport status;
   status.serviceType = SERVICE_WIN32_OWN_PROCESS;
   status.currentState = state;
-  status.controlsAccepted = state == SERVICE_START_PENDING
-                                ? 0
-                                : SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE |
-                                      SERVICE_ACCEPT_SHUTDOWN;
+  status.controlsAccepted =
+      state == SERVICE_START_PENDING
+          ? 0
+          : SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE | SERVICE_ACCEPT_SHUTDOWN;
   status.win32ExitCode =
       serviceSpecificExitCode != 0 ? ERROR_SERVICE_SPECIFIC_ERROR : win32ExitCode;
   status.serviceSpecificExitCode = serviceSpecificExitCode;
@@ -197,7 +200,9 @@ std::uint32_t NtServiceFrame::CurrentState() const {
   return paused_.load() ? SERVICE_PAUSED : SERVICE_RUNNING;
 }
 
-void NtServiceFrame::ReportCurrentState() { ReportStatus(CurrentState(), 0, 0, 0, 0); }
+void NtServiceFrame::ReportCurrentState() {
+  ReportStatus(CurrentState(), 0, 0, 0, 0);
+}
 
 void NtServiceFrame::RequestShutdown() {
   if (running_.load()) {

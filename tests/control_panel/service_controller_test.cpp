@@ -1,3 +1,5 @@
+#include "control_panel/service_controller.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -8,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "control_panel/service_controller.h"
 #include "platform/os_version.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_registry.h"
@@ -41,8 +42,8 @@ class ScriptedWindows final : public WindowSystem {
     if (!up) return std::nullopt;
     return WindowHandle{"service"};
   }
-  std::optional<std::int64_t> SendMessage(const WindowHandle&, std::uint32_t message,
-                                          std::uint64_t, std::int64_t, int) override {
+  std::optional<std::int64_t> SendMessage(const WindowHandle&, std::uint32_t message, std::uint64_t,
+                                          std::int64_t, int) override {
     sent.push_back(message);
     if (message == WM_CLOSE) closing = true;
     return 0;
@@ -64,14 +65,14 @@ struct Harness {
       config.imagePath = "/sys32/TAMRIX/TAMXNTs.exe";
       manager.Install(config, state);
     }
-    controller = std::make_unique<ServiceController>(ServiceControllerEnvironment{
-        isNT, manager, registry, windows, clock,
-        [this](const std::string& path) {
-          launched.push_back(path);
-          if (launchResult == 0) windows.up = true;
-          return launchResult;
-        },
-        kServicePath});
+    controller = std::make_unique<ServiceController>(
+        ServiceControllerEnvironment{isNT, manager, registry, windows, clock,
+                                     [this](const std::string& path) {
+                                       launched.push_back(path);
+                                       if (launchResult == 0) windows.up = true;
+                                       return launchResult;
+                                     },
+                                     kServicePath});
     manager.calls.clear();
   }
 
@@ -101,9 +102,9 @@ TEST(ServiceControllerNT, StatesMapOntoTheThreeStatuses) {
     ServiceStatus status;
   };
   const Case cases[] = {
-      {SERVICE_STOPPED, STATUS_STOPPED},          {SERVICE_START_PENDING, STATUS_STOPPED},
-      {SERVICE_STOP_PENDING, STATUS_RUNNING},     {SERVICE_RUNNING, STATUS_RUNNING},
-      {SERVICE_PAUSE_PENDING, STATUS_RUNNING},    {SERVICE_CONTINUE_PENDING, STATUS_PAUSED},
+      {SERVICE_STOPPED, STATUS_STOPPED},       {SERVICE_START_PENDING, STATUS_STOPPED},
+      {SERVICE_STOP_PENDING, STATUS_RUNNING},  {SERVICE_RUNNING, STATUS_RUNNING},
+      {SERVICE_PAUSE_PENDING, STATUS_RUNNING}, {SERVICE_CONTINUE_PENDING, STATUS_PAUSED},
       {SERVICE_PAUSED, STATUS_PAUSED},
   };
   for (const Case& c : cases) {
@@ -183,10 +184,10 @@ TEST(ServiceControllerNT, StartPauseContinueStopFollowTheService) {
   EXPECT_EQ(h.c().status(), STATUS_RUNNING);
   EXPECT_EQ(h.c().StopTheService(), 1);
   EXPECT_EQ(h.c().status(), STATUS_STOPPED);
-  const Strings expected = {
-      "StartService TAMXNTs",       "QueryServiceStatus TAMXNTs", "ControlService TAMXNTs 2",
-      "QueryServiceStatus TAMXNTs", "ControlService TAMXNTs 3",   "QueryServiceStatus TAMXNTs",
-      "ControlService TAMXNTs 1",   "QueryServiceStatus TAMXNTs"};
+  const Strings expected = {"StartService TAMXNTs",     "QueryServiceStatus TAMXNTs",
+                            "ControlService TAMXNTs 2", "QueryServiceStatus TAMXNTs",
+                            "ControlService TAMXNTs 3", "QueryServiceStatus TAMXNTs",
+                            "ControlService TAMXNTs 1", "QueryServiceStatus TAMXNTs"};
   EXPECT_EQ(h.manager.calls, expected);
   EXPECT_TRUE(h.clock.sleeps.empty());
 }
@@ -439,16 +440,18 @@ TEST(PlatformSetting, NTUnlessTheMachineSaysWindows95) {
     const char* contents;
     bool is95;
   };
-  const Case cases[] = {{"95\n", true},         {" 95 \r\n", true},  {"Windows95", true},
-                        {"WINDOWS95\nNT\n", true}, {"NT\n", false},  {"", false},
-                        {"9", false},           {"\n95\n", false},   {"950", false}};
+  const Case cases[] = {
+      {"95\n", true},  {" 95 \r\n", true}, {"Windows95", true}, {"WINDOWS95\nNT\n", true},
+      {"NT\n", false}, {"", false},        {"9", false},        {"\n95\n", false},
+      {"950", false}};
   for (const Case& c : cases) {
     std::ofstream(PlatformSettingPath(paths)) << c.contents;
     EXPECT_EQ(IsWindows95(paths), c.is95) << c.contents;
     EXPECT_EQ(GetVersion(paths) >> 31, c.is95 ? 1u : 0u);
   }
   std::filesystem::remove_all(pattern);
-  EXPECT_EQ(Windows95ServicePath(paths), std::string(pattern) + "/usr/local/lib/TAMRIX/TAMRIXs.exe");
+  EXPECT_EQ(Windows95ServicePath(paths),
+            std::string(pattern) + "/usr/local/lib/TAMRIX/TAMRIXs.exe");
 }
 
 }  // namespace

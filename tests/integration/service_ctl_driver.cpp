@@ -64,8 +64,8 @@ int main(int argc, char** argv) {
   PosixWindowSystem windows(paths);
   SystemClock clock;
   ServiceController controller(ServiceControllerEnvironment{
-      !IsWindows95(paths), manager, registry, windows, clock,
-      DetachedProgramLauncher(paths.root), Windows95ServicePath(paths)});
+      !IsWindows95(paths), manager, registry, windows, clock, DetachedProgramLauncher(paths.root),
+      Windows95ServicePath(paths)});
 
   if (command == "startup") {
     if (argc == 3) {

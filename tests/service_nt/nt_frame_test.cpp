@@ -2,8 +2,8 @@
 
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/engine.h"
@@ -91,13 +91,12 @@ struct Harness {
   std::string ownPath = kOwnPath;
   int ownPathError = 0;
   std::string out;
-  NtServiceFrame frame{NtFrameEnvironment{
-      manager, host, engine, clock,
-      [this](std::string* path) {
-        *path = ownPath;
-        return ownPathError;
-      },
-      [this](std::string_view text) { out += text; }}};
+  NtServiceFrame frame{NtFrameEnvironment{manager, host, engine, clock,
+                                          [this](std::string* path) {
+                                            *path = ownPath;
+                                            return ownPathError;
+                                          },
+                                          [this](std::string_view text) { out += text; }}};
 
   int Run(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), kOwnPath);
@@ -112,8 +111,8 @@ struct Harness {
     for (const ServiceStatusReport& r : host.Reports()) {
       EXPECT_EQ(r.serviceType, SERVICE_WIN32_OWN_PROCESS);
       EXPECT_EQ(r.serviceSpecificExitCode, 0u);
-      reports.push_back({r.currentState, r.controlsAccepted, r.win32ExitCode, r.checkPoint,
-                         r.waitHint});
+      reports.push_back(
+          {r.currentState, r.controlsAccepted, r.win32ExitCode, r.checkPoint, r.waitHint});
     }
     return reports;
   }
@@ -138,9 +137,9 @@ TEST(NtFrameSwitches, OnlyAHyphenThenTheWordInAnyCaseIsASwitch) {
     bool installs;
   };
   const Case cases[] = {
-      {{"-install"}, true},      {{"-INSTALL"}, true},    {{"-InStAlL", "extra"}, true},
-      {{"install"}, false},      {{"/install"}, false},   {{"--install"}, false},
-      {{"-installx"}, false},    {{"-"}, false},          {{}, false},
+      {{"-install"}, true},   {{"-INSTALL"}, true},  {{"-InStAlL", "extra"}, true},
+      {{"install"}, false},   {{"/install"}, false}, {{"--install"}, false},
+      {{"-installx"}, false}, {{"-"}, false},        {{}, false},
       {{""}, false},
   };
   for (const Case& c : cases) {
@@ -211,9 +210,12 @@ TEST(NtFrameInstall, RemovingARunningServiceStopsItWaitsAndDeletes) {
     h.InstallExisting(state);
     EXPECT_EQ(h.frame.InstallService(0), 0);
     EXPECT_EQ(h.out, "Stopping Service...\nDHCP Service for ZAVO removed.\n");
-    const Strings expected = {"OpenManager 2",       "OpenService TAMXNTs 983551",
-                              "QueryServiceStatus TAMXNTs", "ControlService TAMXNTs 1",
-                              "DeleteService TAMXNTs", "CloseServiceHandle TAMXNTs",
+    const Strings expected = {"OpenManager 2",
+                              "OpenService TAMXNTs 983551",
+                              "QueryServiceStatus TAMXNTs",
+                              "ControlService TAMXNTs 1",
+                              "DeleteService TAMXNTs",
+                              "CloseServiceHandle TAMXNTs",
                               "CloseServiceHandle "};
     EXPECT_EQ(h.manager.calls, expected);
     EXPECT_EQ(h.clock.sleeps, std::vector<int>{500});
@@ -246,10 +248,10 @@ TEST(NtFrameInstall, EachFailingCallIsNamedAndEndsTheRoutine) {
       {"own path", 1, "path", 2, "Error #2 In GetModuleFileName\n", false},
       {"create", 1, "CreateService", 5, "Error #5 In CreateService\n", false},
       {"query", 0, "QueryServiceStatus", 6, "Error #6 In QueryServiceStatus\n", true},
-      {"stop", 0, "ControlService", 1061,
-       "Stopping Service...\nError #1061 In ControlService\n", true},
-      {"delete", 0, "DeleteService", 1072,
-       "Stopping Service...\nError #1072 In DeleteService\n", true},
+      {"stop", 0, "ControlService", 1061, "Stopping Service...\nError #1061 In ControlService\n",
+       true},
+      {"delete", 0, "DeleteService", 1072, "Stopping Service...\nError #1072 In DeleteService\n",
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -290,8 +292,10 @@ TEST(NtFrameService, ControlsMapOntoTheEngineRowByRow) {
   };
   const std::uint32_t kUnknownControl = 128;
   const Case cases[] = {
-      {"stop", {SERVICE_CONTROL_STOP},
-       {{SERVICE_STOP_PENDING, 7, 0, 1, 5000}, {SERVICE_STOPPED, 7, 0, 0, 0}}, {"stop"}},
+      {"stop",
+       {SERVICE_CONTROL_STOP},
+       {{SERVICE_STOP_PENDING, 7, 0, 1, 5000}, {SERVICE_STOPPED, 7, 0, 0, 0}},
+       {"stop"}},
       {"pause, pause again, continue, continue again, stop",
        {SERVICE_CONTROL_PAUSE, SERVICE_CONTROL_PAUSE, SERVICE_CONTROL_CONTINUE,
         SERVICE_CONTROL_CONTINUE, SERVICE_CONTROL_STOP},
@@ -304,7 +308,8 @@ TEST(NtFrameService, ControlsMapOntoTheEngineRowByRow) {
         {SERVICE_STOP_PENDING, 7, 0, 1, 5000},
         {SERVICE_STOPPED, 7, 0, 0, 0}},
        {"pause", "continue", "stop"}},
-      {"stop while paused", {SERVICE_CONTROL_PAUSE, SERVICE_CONTROL_STOP},
+      {"stop while paused",
+       {SERVICE_CONTROL_PAUSE, SERVICE_CONTROL_STOP},
        {{SERVICE_PAUSE_PENDING, 7, 0, 1, 1000},
         {SERVICE_PAUSED, 7, 0, 0, 0},
         {SERVICE_STOP_PENDING, 7, 0, 1, 5000},
@@ -321,7 +326,8 @@ TEST(NtFrameService, ControlsMapOntoTheEngineRowByRow) {
         {SERVICE_STOP_PENDING, 7, 0, 1, 5000},
         {SERVICE_STOPPED, 7, 0, 0, 0}},
        {"pause", "stop"}},
-      {"shutdown", {SERVICE_CONTROL_SHUTDOWN},
+      {"shutdown",
+       {SERVICE_CONTROL_SHUTDOWN},
        {{SERVICE_STOP_PENDING, 7, 0, 1, 5000},
         {SERVICE_STOP_PENDING, 7, 0, 0, 0},
         {SERVICE_STOPPED, 7, 0, 0, 0}},
@@ -442,14 +448,13 @@ TEST(NtFrameService, SettingsTheEngineRefusesNeverReachRunning) {
   testing::RecordingEventLog log;
   EventReporter reporter(log);
   StandInStatusPublication publication;
-  Engine engine(EngineEnvironment{"/win", files, clock, hosts, probe, network, reporter,
-                                  publication, false});
+  Engine engine(
+      EngineEnvironment{"/win", files, clock, hosts, probe, network, reporter, publication, false});
   NtEngineOperations operations(engine);
   FakeServiceManager manager;
   FakeServiceHost host;
   NtServiceFrame frame(NtFrameEnvironment{manager, host, operations, clock,
-                                          [](std::string*) { return 0; },
-                                          [](std::string_view) {}});
+                                          [](std::string*) { return 0; }, [](std::string_view) {}});
   char name[] = "TAMXNTs.exe";
   char* argv[] = {name, nullptr};
   EXPECT_EQ(frame.Main(1, argv), 0);
