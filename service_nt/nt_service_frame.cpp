@@ -184,7 +184,7 @@ int NtServiceFrame::ReportStatus(std::uint32_t state, std::uint32_t win32ExitCod
   status.serviceSpecificExitCode = serviceSpecificExitCode;
   status.checkPoint = checkPoint;
   status.waitHint = waitHint;
-  const int result = env_.host.SetServiceStatus(statusHandle_, status);
+  const int result = env_.host.SetServiceStatus(statusHandle_.load(), status);
   if (result == 0) StopTheEngine();
   return result;
 }

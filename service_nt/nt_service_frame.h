@@ -92,7 +92,7 @@ class NtServiceFrame {
   void ReportCurrentState();
 
   NtFrameEnvironment env_;
-  ServiceStatusHandle statusHandle_ = 0;
+  std::atomic<ServiceStatusHandle> statusHandle_{0};
   ManualResetEvent stopEvent_;
   std::atomic<bool> running_{false};
   std::atomic<bool> paused_{false};
