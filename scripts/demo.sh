@@ -28,6 +28,7 @@ build=$repo/build/demo
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_GUI=OFF >/dev/null
 cmake --build "$build" -j 2 --target tamrix_95 tamrix-leases tamrix-window
 bin=$build/dist
+tools=$build/tools
 
 # --- the stage: a temporary machine root and two namespaces, removed on every path
 . "$repo/tests/integration/netns_lib.sh"
@@ -64,7 +65,7 @@ step "starting TAMRIXs.exe in namespace $NETNS_SRV (host $NETNS_HOSTNAME = $NETN
     "$NETNS_HOSTNAME" "$bin/TAMRIXs.exe"
 } >"$root/server.log" 2>&1 &
 server_pid=$!
-if ! wait_until 100 "$bin/tamrix-window" find; then
+if ! wait_until 100 "$tools/tamrix-window" find; then
   echo "demo: the server did not come up:" >&2
   cat "$root/server.log" >&2
   exit 1
@@ -90,10 +91,10 @@ echo "the client got: $(cat "$root/lease.txt")"
 ip -n "$NETNS_CLI" -4 addr show dev "$NETNS_CLI_IF" | sed -n 's/^ *inet /on its interface: /p'
 
 step "the server's lease table, read by another process through the shared block"
-"$bin/tamrix-leases"
+"$tools/tamrix-leases"
 
 step "stopping the server: WM_CLOSE through its window (returns once TAMRIX.db is written)"
-"$bin/tamrix-window" close
+"$tools/tamrix-window" close
 wait_until 100 sh -c "! kill -0 $server_pid 2>/dev/null || grep -q '^[^ ]* [^ ]* Z' /proc/$server_pid/stat"
 wait "$server_pid" && echo "TAMRIXs.exe ended with exit code 0"
 server_pid=

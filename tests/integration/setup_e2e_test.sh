@@ -37,7 +37,7 @@ maker_key='[HKEY_LOCAL_MACHINE\SOFTWARE\VORMEL\TAMRIX]'
 
 # A distribution folder holds the seven files setup and the operator need, and nothing else.
 extra=$(cd "$DIST" && ls | grep -vxE 'setup|TAMXNTs\.exe|TAMRIXs\.exe|TAMRIX\.exe|TAMRIX\.hlp|TAMRIX\.cnt|TAMXEVT\.dll')
-[ -z "$extra" ] || echo "note: the distribution folder also holds: $(echo $extra)"
+check "the distribution folder holds nothing else${extra:+ (also: $(echo $extra))}" test -z "$extra"
 
 t95_settings
 printf 'C0A80264\r\n' >"$DATA/TAMRIX.db2"

@@ -74,7 +74,7 @@ ip -n "$NETNS_CLI" addr flush dev "$NETNS_CLI_IF"
 t95_dhcpcd "$NETNS_CLI" "$NETNS_CLI_IF" duid 5 duid
 check "dhcpcd did ask, with a DUID" bash -c "grep -q soliciting '$T95_ROOT/clients/duid.out' && test -s '$T95_ROOT/clients/duid.db/duid'"
 check "dhcpcd with a DUID gets no lease" bash -c "! grep -q '^BOUND' '$T95_ROOT/clients/duid.log'"
-check "no entry for the DUID client" bash -c "! '$T95_BIN/tamrix-leases' | grep -q 020000009504"
+check "no entry for the DUID client" bash -c "! '$T95_TOOLS/tamrix-leases' | grep -q 020000009504"
 set_mac 02:00:00:00:95:05
 check "the next client is served" t95_udhcpc_once "$NETNS_CLI" "$NETNS_CLI_IF" after
 check "its address is from the pool" t95_in_pool "$(t95_client_value after ip)"

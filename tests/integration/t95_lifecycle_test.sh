@@ -19,10 +19,10 @@ timeout 20 ip netns exec "$NETNS_SRV" "$T95_BIN/TAMRIXs.exe" >"$T95_ROOT/refused
 rc=$?
 check "refused settings: exit code 0" t95_eq "$rc" 0
 check "refused settings: ends at once" test $((SECONDS - start)) -le 3
-check "refused settings: no window left" bash -c "! '$T95_BIN/tamrix-window' find"
+check "refused settings: no window left" bash -c "! '$T95_TOOLS/tamrix-window' find"
 check "refused settings: no message" test ! -s "$T95_ROOT/refused.log"
 check "refused settings: no database written" test ! -e "$db_file"
-check "refused settings: no block left" bash -c "! '$T95_BIN/tamrix-leases' 2>/dev/null"
+check "refused settings: no block left" bash -c "! '$T95_TOOLS/tamrix-leases' 2>/dev/null"
 
 # --- port 67 held by another program: exit 0 at once, saying why, with no window
 t95_settings
@@ -38,7 +38,7 @@ busy=$(in_server timeout 20 "$T95_BIN/TAMRIXs.exe" 2>&1)
 rc=$?
 check "port taken: exit code 0" t95_eq "$rc" 0
 check "port taken: says why" grep -q "UDP port 67" <<<"$busy"
-check "port taken: no window left" bash -c "! '$T95_BIN/tamrix-window' find"
+check "port taken: no window left" bash -c "! '$T95_TOOLS/tamrix-window' find"
 kill "$holder" 2>/dev/null
 wait "$holder" 2>/dev/null
 
@@ -66,7 +66,7 @@ set_mac 02:00:00:00:95:43
 (
   ok=0
   for _ in $(seq 40); do
-    "$T95_BIN/tamrix-leases" >/dev/null 2>&1 && ok=$((ok + 1))
+    "$T95_TOOLS/tamrix-leases" >/dev/null 2>&1 && ok=$((ok + 1))
     sleep 0.05
   done
   echo "$ok" >"$T95_ROOT/snapshots"
@@ -80,13 +80,13 @@ check "snapshot lists the three clients bound" t95_eq \
   "$(t95_lease_state "$ip_one") $(t95_lease_state "$ip_two") $(t95_lease_state "$ip_three")" \
   "bound bound bound"
 check "release by another client is refused" bash -c \
-  "! '$T95_BIN/tamrix-leases' release $ip_one 01:020000009599 2>/dev/null"
-check "release through the block" "$T95_BIN/tamrix-leases" release "$ip_one" 01:020000009541
+  "! '$T95_TOOLS/tamrix-leases' release $ip_one 01:020000009599 2>/dev/null"
+check "release through the block" "$T95_TOOLS/tamrix-leases" release "$ip_one" 01:020000009541
 check "the released entry is free" t95_eq "$(t95_lease_state "$ip_one")" free
 
 # --- WM_CLOSE writes the database; a restart gives the same client its address again
 check "stop by WM_CLOSE exits 0" t95_close
-check "window gone after close" bash -c "! '$T95_BIN/tamrix-window' find"
+check "window gone after close" bash -c "! '$T95_TOOLS/tamrix-window' find"
 check "WM_CLOSE wrote TAMRIX.db" db_has "$ip_two"
 check "the released entry is not kept" bash -c "! grep -q '^$(hex_of "$ip_one"),.*,80000000,' '$db_file'"
 check "server restarts" t95_start || t95_finish
@@ -98,5 +98,5 @@ check "same client gets the same address" t95_eq "$(t95_client_value two-again i
 rm -f "$db_file"
 check "stop by SIGTERM exits 0" t95_term
 check "SIGTERM wrote TAMRIX.db" db_has "$ip_three"
-check "window gone after SIGTERM" bash -c "! '$T95_BIN/tamrix-window' find"
+check "window gone after SIGTERM" bash -c "! '$T95_TOOLS/tamrix-window' find"
 t95_finish

@@ -10,7 +10,8 @@
 #   check NAME CMD...             records ok/FAIL; t95_finish exits with the verdict
 
 T95_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-T95_BIN=${TAMRIX_BIN:?TAMRIX_BIN names the folder with TAMRIXs.exe, tamrix-leases, tamrix-window}
+T95_BIN=${TAMRIX_BIN:?TAMRIX_BIN names the folder with TAMRIXs.exe}
+T95_TOOLS=${TAMRIX_TOOLS:?TAMRIX_TOOLS names the folder with tamrix-leases and tamrix-window}
 T95_FAILURES=0
 T95_PIDS=()
 
@@ -92,7 +93,7 @@ t95_settings() {
   } >"$T95_ROOT/var/lib/tamrix/TAMRIX.ini"
 }
 
-t95_window_up() { "$T95_BIN/tamrix-window" find; }
+t95_window_up() { "$T95_TOOLS/tamrix-window" find; }
 
 # True while PID runs (a zombie counts as ended).
 t95_alive() {
@@ -122,10 +123,10 @@ t95_reap() {
   wait "$pid"
 }
 
-t95_close() { timeout 60 "$T95_BIN/tamrix-window" close && t95_reap; }
+t95_close() { timeout 60 "$T95_TOOLS/tamrix-window" close && t95_reap; }
 t95_term() { kill -TERM "$T95_SERVER" && t95_reap; }
 
-t95_leases() { timeout 20 "$T95_BIN/tamrix-leases" "$@"; }
+t95_leases() { timeout 20 "$T95_TOOLS/tamrix-leases" "$@"; }
 
 # The row of ADDRESS in the lease table, if any.
 t95_lease_row() { t95_leases --all | awk -v a="$1" '$1 == a'; }
