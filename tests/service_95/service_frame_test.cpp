@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/service_95/fake_window_system.h"
+#include "tests/fakes/fake_window_system.h"
 
 namespace tamrix {
 namespace {
@@ -77,7 +77,7 @@ TEST_F(ServiceFrameTest, LaunchRegistersThenCreatesTheWindowWhoseCreationStartsT
 }
 
 TEST_F(ServiceFrameTest, SecondCopyWarnsOnceAndLeavesTheRunningCopyAlone) {
-  windows.foreign[FakeWindowSystem::Key(kServiceWindowClass, kServiceWindowTitle)] = true;
+  windows.Plant(kServiceWindowClass, kServiceWindowTitle);
   EXPECT_FALSE(frame.Launch());
   EXPECT_EQ(warnings, (std::vector<std::string>{std::string(kAlreadyRunningMessage)}));
   EXPECT_EQ(warnings[0], "TAMRIXsは既に起動されています");
@@ -94,7 +94,7 @@ TEST_F(ServiceFrameTest, LosingTheRaceForTheWindowIsTheSameAsFindingIt) {
     explicit LateForeign(FakeWindowSystem& inner) : inner_(inner) {}
     std::unique_ptr<Window> CreateWindow(std::string_view c, std::string_view t,
                                          WindowProcedure) override {
-      inner_.foreign[FakeWindowSystem::Key(c, t)] = true;
+      inner_.Plant(c, t);
       return nullptr;
     }
     std::optional<WindowHandle> FindWindow(std::string_view c, std::string_view t) override {
