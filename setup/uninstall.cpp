@@ -39,12 +39,15 @@ struct DataFile {
   std::string_view name;
   int progressAfterNt;
   int progressAfter95;
+  // Letter case does not tell file names apart to the system, but it does here: the control
+  // panel creates its settings file as "TAMRIX.INI", and that one must go too.
+  std::string_view otherSpelling = {};
 };
 
 constexpr DataFile kDataFiles[] = {
     {"TAMRIX.db", 80, 75},
     {"TAMRIX.db2", 85, 80},
-    {"TAMRIX.ini", 90, 85},
+    {"TAMRIX.ini", 90, 85, "TAMRIX.INI"},
 };
 
 void DeleteShortcut(SetupEnvironment& env, ProgressScope& progress) {
@@ -80,6 +83,9 @@ void RemoveInstallDirectory(SetupEnvironment& env, ProgressScope& progress, int 
 void DeleteDataFiles(SetupEnvironment& env, ProgressScope& progress) {
   for (const DataFile& file : kDataFiles) {
     env.files.DeleteFile(JoinPath(env.windowsDirectory, std::string(file.name)));
+    if (!file.otherSpelling.empty()) {
+      env.files.DeleteFile(JoinPath(env.windowsDirectory, std::string(file.otherSpelling)));
+    }
     progress.Position(env.isWindows95 ? file.progressAfter95 : file.progressAfterNt);
   }
 }

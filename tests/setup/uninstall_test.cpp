@@ -48,7 +48,7 @@ TEST(UninstallNtTest, RemovesAnInstallationStepByStep) {
       {75, deleting, {"RemoveDirectory /sys/TAMRIX"}},
       {80, deleting, {Del("/win/TAMRIX.db")}},
       {85, deleting, {Del("/win/TAMRIX.db2")}},
-      {90, deleting, {Del("/win/TAMRIX.ini")}},
+      {90, deleting, {Del("/win/TAMRIX.ini"), Del("/win/TAMRIX.INI")}},
       {100, deleting, {}},
       {SetupRig::kClosed, std::string(text::kDone), {"Sleep 500"}},
   };
@@ -98,7 +98,7 @@ TEST(UninstallWin95Test, RemovesAnInstallationStepByStep) {
       {70, deleting, {"RemoveDirectory /sys/TAMRIX"}},
       {75, deleting, {Del("/win/TAMRIX.db")}},
       {80, deleting, {Del("/win/TAMRIX.db2")}},
-      {85, deleting, {Del("/win/TAMRIX.ini")}},
+      {85, deleting, {Del("/win/TAMRIX.ini"), Del("/win/TAMRIX.INI")}},
       {100, deleting, {}},
       {SetupRig::kClosed, std::string(text::kDone), {"Sleep 500"}},
   };
@@ -107,6 +107,21 @@ TEST(UninstallWin95Test, RemovesAnInstallationStepByStep) {
   EXPECT_FALSE(rig.registry.Value(kRunKey, "TAMRIXs").has_value());
   EXPECT_EQ(rig.messages, std::vector<std::string>{std::string(text::kString104)});
 }
+
+// The control panel creates its settings file as "TAMRIX.INI" on a machine that has none.
+class PanelSpelledSettingsTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(PanelSpelledSettingsTest, SettingsFileGoesWhateverItsLetterCase) {
+  SetupRig rig;
+  rig.PlantInstallation(GetParam());
+  rig.files.files.erase("/win/TAMRIX.ini");
+  rig.files.files["/win/TAMRIX.INI"] = "[TAMRIX]\r\nStartIPAddr=192.168.0.10\r\n";
+  SetupEnvironment env = rig.Environment(GetParam());
+  EXPECT_EQ(Uninstall(env), 1);
+  EXPECT_FALSE(rig.files.Has("/win/TAMRIX.INI"));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPlatforms, PanelSpelledSettingsTest, ::testing::Bool());
 
 class NothingInstalledTest : public ::testing::TestWithParam<bool> {};
 
