@@ -3,16 +3,19 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QTreeWidget>
 #include <atomic>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -20,6 +23,7 @@
 #include "control_panel/lease_text.h"
 #include "control_panel/panel_window.h"
 #include "control_panel/views/about_dialog.h"
+#include "control_panel/views/desktop_help_viewer.h"
 #include "control_panel/views/lease_detail_dialog.h"
 #include "control_panel/views/page_widgets.h"
 #include "control_panel/views/panel_endpoint.h"
@@ -495,6 +499,32 @@ TEST_F(MainWindowTest, Screenshots) {
   save(&about, "about.png");
   CStartupDialog startup(STARTUP_MANUAL, true);
   save(&startup, "startup.png");
+}
+
+// Desktops choose the program for a file by its extension, and ".hlp" names no browser: the
+// page must reach the desktop under an ".html" name, with the manual's own text.
+TEST(DesktopHelpViewerTest, HandsTheDesktopTheManualAsAnHtmlPage) {
+  const std::string dir = ::testing::TempDir() + "tamrix_help_" + std::to_string(::getpid());
+  std::filesystem::create_directories(dir + "/TAMRIX");
+  const std::string help = dir + "/TAMRIX/TAMRIX.hlp";
+  { std::ofstream(help) << "<html><body>manual</body></html>\n"; }
+  const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
+  qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(dir + "/cache"));
+  QTextBrowser opened;  // stands in for the desktop: its source is the address it was handed
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "setSource");
+
+  DesktopHelpViewer().ShowHelp(help);
+
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  if (oldCache.isNull()) {
+    qunsetenv("XDG_CACHE_HOME");
+  } else {
+    qputenv("XDG_CACHE_HOME", oldCache);
+  }
+  const std::string shown = opened.source().toLocalFile().toStdString();
+  EXPECT_TRUE(shown.ends_with(".html")) << shown;
+  EXPECT_EQ(PosixFileSystem().ReadFile(shown), PosixFileSystem().ReadFile(help));
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
