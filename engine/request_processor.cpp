@@ -12,6 +12,8 @@
 namespace tamrix {
 namespace {
 
+constexpr std::uint8_t kBootReply = 2;  // op of every server's answer
+
 struct Destination {
   std::uint32_t address = kBroadcastAddress;
   std::uint16_t port = kClientPort;
@@ -59,6 +61,9 @@ RequestProcessor::RequestProcessor(LeaseTable& table, const ServerSettings& sett
 
 std::optional<Reply> RequestProcessor::HandleRequest(std::span<const std::uint8_t> datagram) {
   DhcpMessage message = DhcpMessage::FromDatagram(datagram);
+  // An answer is never a request. Relayed answers go to port 67, so one whose giaddr names this
+  // host comes back here; taking it as a BOOTP request would answer it again, without end.
+  if (message.U8(dhcp_offset::kOp) == kBootReply) return std::nullopt;
   const ParsedRequest request = ParseRequest(message);
   if (!IsAdmitted(request.client)) {
     events_.Report(EV_CLIENT_REJECTED, &request.client, std::nullopt);

@@ -424,6 +424,27 @@ TEST_F(RequestProcessorTest, BootpClientWithReservationGetsItsAddressAndName) {
                                         Ev(EV_BOOTP_REPLY, kClientA, "192.168.0.110")}));
 }
 
+// A relayed answer goes to port 67 with giaddr kept; when giaddr names this host (a forged or
+// misconfigured relay address) the answer arrives back at the server. Answering it again would
+// send the same packet to itself forever.
+TEST_F(RequestProcessorTest, ReplyThatComesBackIsNotAnswered) {
+  Reserve({Reservation(kLast, Id(1), "printer")});
+  Start();
+  const auto first = Exchange(From(1).Giaddr(kServer));
+  ASSERT_TRUE(first);
+  ASSERT_EQ(first->destination, kServer);
+  ASSERT_EQ(first->port, kServerPort);
+  events.events.clear();
+  EXPECT_FALSE(processor->HandleRequest(first->bytes));
+  EXPECT_TRUE(events.events.empty());
+
+  // Whatever else a reply carries, it is not a request: a DHCP-looking one is not taken either.
+  auto replyOp = From(2).Type(DHCPDISCOVER);
+  replyOp.Field8(off::kOp, 2);
+  EXPECT_FALSE(Exchange(replyOp));
+  EXPECT_EQ(Entry(kFirst)->state, LEASE_FREE);
+}
+
 TEST_F(RequestProcessorTest, ClientCheckAdmitsListedAndReservedClientsOnly) {
   settings.CheckClient = 1;
   Reserve({Reservation(kLast, Id(2), "")});
