@@ -47,14 +47,16 @@ int Engine::EngineStart() {
     UndoStart(false);
     return 0;
   }
-  if (env_.publication.StartStatusPublication(*table_) != 1) {
+  // Without its socket the server would run and answer nobody; refuse the start instead. The
+  // port is taken before the status block: a second server that cannot have it (another one
+  // serves) must fail without replacing the running server's block with one it then removes.
+  socket_ = env_.sockets.OpenServerSocket(socketError_);
+  if (!socket_) {
     UndoStart(false);
     return 0;
   }
-  // Without its socket the server would run and answer nobody; refuse the start instead.
-  socket_ = env_.sockets.OpenServerSocket(socketError_);
-  if (!socket_) {
-    UndoStart(true);
+  if (env_.publication.StartStatusPublication(*table_) != 1) {
+    UndoStart(false);
     return 0;
   }
   processor_ = std::make_unique<RequestProcessor>(*table_, settings_, allowedClients_,

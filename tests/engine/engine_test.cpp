@@ -196,10 +196,11 @@ TEST_F(EngineTest, FailedStartsAreUndone) {
        {"reports on", "reports off", "close source"}},
       {"publication fails", Settings("OptUseLog=1\r\n"), true, 0,
        {"reports on", "publication start", "reports off", "close source"}},
+      // The port comes first: a server that cannot have it leaves the running one's block be.
       {"port in use", Settings("OptUseLog=1\r\n"), false, EADDRINUSE,
-       {"reports on", "publication start", "publication stop", "reports off", "close source"}},
+       {"reports on", "reports off", "close source"}},
       {"no permission", Settings("OptUseLog=1\r\n"), false, EACCES,
-       {"reports on", "publication start", "publication stop", "reports off", "close source"}},
+       {"reports on", "reports off", "close source"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -18,8 +18,11 @@
 #include <thread>
 #include <vector>
 
+#include "engine/conflict_probe.h"
+#include "engine/engine.h"
 #include "engine/lease_table.h"
 #include "platform/posix/posix_shared_block.h"
+#include "service_nt/event_reporter.h"
 #include "service_nt/status_block.h"
 #include "service_nt/status_client.h"
 #include "storage/lease_database.h"
@@ -28,6 +31,7 @@
 #include "tests/fakes/fake_conflict_probe.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_host_lookup.h"
+#include "tests/fakes/fake_udp_socket.h"
 #include "tests/fakes/recording_event_sink.h"
 
 namespace tamrix {
@@ -209,6 +213,33 @@ TEST_F(StatusPublicationTest, StoppedServiceFailsAtOnceWithoutWaiting) {
     EXPECT_EQ(MakeClient(5000).RequestRelease(Entry(2).address, Client(2)), -1);
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
   }
+}
+
+// Starting a second server on the same machine (the other host program, say) fails on port 67.
+// That failure must leave the running server's block reachable: the panel keeps its lease list.
+TEST_F(StatusPublicationTest, ServerThatCannotHaveThePortLeavesTheRunningOnesBlock) {
+  testing::FakeFileSystem files;
+  files.files["/win/TAMRIX.ini"] =
+      "[TAMRIX]\r\nStartIPAddr=192.168.0.100\r\nEndIPAddr=192.168.0.109\r\n"
+      "SubnetMask=255.255.255.0\r\n";
+  testing::FakeClock clock;
+  testing::FakeHostLookup hosts;
+  SilentProbe probe;
+  InertEventReporter reporter;
+  testing::FakeUdpNetwork running, refused;
+  refused.openError = EADDRINUSE;
+  SharedStatusPublication runningBlock(*blocks_, 10), refusedBlock(*blocks_, 10);
+  Engine first(EngineEnvironment{"/win", files, clock, hosts, probe, running, reporter,
+                                 runningBlock, false});
+  Engine second(EngineEnvironment{"/win", files, clock, hosts, probe, refused, reporter,
+                                  refusedBlock, false});
+
+  ASSERT_EQ(first.EngineStart(), 1);
+  ASSERT_EQ(Count(), 10);
+  EXPECT_EQ(second.EngineStart(), 0);
+  EXPECT_EQ(Count(), 10);
+  first.EngineStop();
+  EXPECT_EQ(Count(), 0);
 }
 
 TEST_F(StatusPublicationTest, UnknownCommandAnswersZeroAndIsCleared) {
