@@ -51,9 +51,8 @@ std::uint32_t ParseAddress(std::string_view text) {
     }
     break;
   }
-  for (; i < text.size(); ++i) {
-    if (!IsSpace(text[i])) return kAddressNone;
-  }
+  // Like the classic parser, a blank ends the address and whatever follows it is ignored.
+  if (i < text.size() && !IsSpace(text[i])) return kAddressNone;
   // The last part fills the bytes the earlier parts leave.
   static constexpr std::uint64_t kLastPartLimit[] = {0xFFFFFFFFull, 0xFFFFFFull, 0xFFFFull, 0xFFull};
   for (int p = 0; p < count - 1; ++p) {

@@ -17,6 +17,7 @@ TEST(ParseAddress, AcceptsTheFormsOfTheClassicParser) {
       {"192.168.0.1", 0xC0A80001},  {"10.1", 0x0A000001},        {"10.1.2", 0x0A010002},
       {"3232235521", 0xC0A80001},   {"0xC0A80001", 0xC0A80001},  {"0300.0250.0.1", 0xC0A80001},
       {"0x0A.0.0.1", 0x0A000001},   {"192.168.0.1 ", 0xC0A80001}, {"0", 0},
+      {"192.168.0.1 x", 0xC0A80001}, {"10.0.0.1\tcomment", 0x0A000001},
       {"255.255.255.0", 0xFFFFFF00}, {"1.2.65535", 0x0102FFFF},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseAddress(c.text), c.address) << c.text;
