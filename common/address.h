@@ -11,8 +11,9 @@ inline constexpr std::uint32_t kBroadcastAddress = 0xFFFFFFFF;
 
 // Parses a dotted address the way the classic inet_addr does: one to four parts (a, a.b, a.b.c,
 // a.b.c.d), each decimal, octal (leading 0) or hexadecimal (0x), the last part filling the
-// remaining bytes; a blank ends the address (what follows is ignored). Gives the address in host byte order,
-// 0 for an empty text and kAddressNone on failure (indistinguishable from 255.255.255.255).
+// remaining bytes; a blank ends the address (what follows is ignored). Gives the address in host
+// byte order, 0 for an empty text and kAddressNone on failure (indistinguishable from
+// 255.255.255.255).
 std::uint32_t ParseAddress(std::string_view text);
 
 // "%d.%d.%d.%d", most significant byte first.
