@@ -140,6 +140,11 @@ int IcmpProbe::SendEcho(std::uint32_t address, int timeoutMilliseconds) {
   if (!fd_.valid()) return 0;
   const std::uint16_t sequence = ++sequence_;
   const std::vector<std::uint8_t> request = BuildEchoRequest(identifier_, sequence);
+  // A raw socket receives every ICMP message of the host, also between probes; empty the queue
+  // first so a full receive buffer can never drop the reply this probe waits for.
+  std::array<std::uint8_t, kReplyBufferSize> buffer{};
+  while (recv(fd_.get(), buffer.data(), buffer.size(), MSG_DONTWAIT) >= 0) {
+  }
   sockaddr_in destination{};
   destination.sin_family = AF_INET;
   destination.sin_addr.s_addr = htonl(address);
@@ -148,7 +153,6 @@ int IcmpProbe::SendEcho(std::uint32_t address, int timeoutMilliseconds) {
     return 0;
   }
   const long long deadline = MonotonicMilliseconds() + std::max(0, timeoutMilliseconds);
-  std::array<std::uint8_t, kReplyBufferSize> buffer{};
   for (;;) {
     const long long left = deadline - MonotonicMilliseconds();
     pollfd waiting{fd_.get(), POLLIN, 0};
