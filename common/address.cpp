@@ -2,17 +2,15 @@
 
 #include <cstdio>
 
+#include "common/hex_digit.h"
+
 namespace tamrix {
 namespace {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
 int DigitValue(char c, int base) {
-  int v;
-  if (c >= '0' && c <= '9') v = c - '0';
-  else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-  else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-  else return -1;
+  const int v = HexDigitValue(c);
   return v < base ? v : -1;
 }
 

@@ -1,14 +1,9 @@
 #include "control_panel/client_id_text.h"
 
+#include "common/hex_digit.h"
+
 namespace tamrix {
 namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // One pair of characters: leading blanks skipped, then hex digits up to the first other
 // character; nothing readable is a failure. The read never leaves the pair.
@@ -17,8 +12,8 @@ std::optional<std::uint8_t> ReadPair(std::string_view pair) {
   while (i < pair.size() && pair[i] == ' ') ++i;
   int value = 0;
   bool any = false;
-  for (; i < pair.size() && HexValue(pair[i]) >= 0; ++i) {
-    value = value * 16 + HexValue(pair[i]);
+  for (; i < pair.size() && HexDigitValue(pair[i]) >= 0; ++i) {
+    value = value * 16 + HexDigitValue(pair[i]);
     any = true;
   }
   if (!any) return std::nullopt;

@@ -1,16 +1,8 @@
 #include "storage/text_fields.h"
 
+#include "common/hex_digit.h"
+
 namespace tamrix {
-namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
 
 std::optional<std::string_view> LineReader::Next() {
   if (rest_.empty()) return std::nullopt;
@@ -32,7 +24,7 @@ std::optional<std::uint32_t> FieldCursor::HexNumber(int maxDigits) {
   std::uint32_t value = 0;
   int digits = 0;
   while (digits < maxDigits && position_ + digits < text_.size()) {
-    const int v = HexValue(text_[position_ + digits]);
+    const int v = HexDigitValue(text_[position_ + digits]);
     if (v < 0) break;
     value = (value << 4) | static_cast<std::uint32_t>(v);
     ++digits;
@@ -52,7 +44,7 @@ bool FieldCursor::AtHexDigit() const {
   return position_ < text_.size() && IsHexDigit(text_[position_]);
 }
 
-bool IsHexDigit(char c) { return HexValue(c) >= 0; }
+bool IsHexDigit(char c) { return HexDigitValue(c) >= 0; }
 
 bool IsWhiteSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
