@@ -7,7 +7,7 @@
 
 #include "common/address.h"
 #include "engine/engine.h"
-#include "engine/standin_status_publication.h"
+#include "tests/fakes/standin_status_publication.h"
 #include "platform/posix/message_file.h"
 #include "platform/posix/syslog_event_log.h"
 #include "service_nt/event_reporter.h"

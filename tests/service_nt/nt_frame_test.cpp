@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/standin_status_publication.h"
+#include "tests/fakes/standin_status_publication.h"
 #include "service_nt/event_reporter.h"
 #include "service_nt/nt_machine_engine.h"
 #include "service_nt/nt_service_frame.h"

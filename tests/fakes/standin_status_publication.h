@@ -4,8 +4,8 @@
 
 namespace tamrix {
 
-// Publishes nothing and always succeeds: for hosts and tests that run the engine without the
-// shared status block.
+// Publishes nothing and always succeeds: for tests that run the engine without the shared
+// status block.
 class StandInStatusPublication final : public StatusPublication {
  public:
   int StartStatusPublication(LeaseTable&) override { return 1; }
