@@ -25,6 +25,6 @@ enum EventId : std::uint32_t {
   EV_NO_ADDRESS = 0x80002714,
 };
 
-inline constexpr int EventNumber(EventId id) { return static_cast<int>(id & 0xFFFF); }
+inline constexpr int EventNumber(std::uint32_t id) { return static_cast<int>(id & 0xFFFF); }
 
 }  // namespace tamrix

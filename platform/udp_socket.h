@@ -15,12 +15,9 @@ enum class ReceiveStatus {
 };
 
 struct ReceivedDatagram {
-  std::size_t size = 0;         // bytes placed in the buffer
-  bool truncated = false;       // the datagram was longer than the buffer
-  int interfaceIndex = 0;       // the interface it came in on (0 = unknown)
-  std::uint32_t source = 0;
-  std::uint16_t sourcePort = 0;
-  int error = 0;                // errno of a kError
+  std::size_t size = 0;    // bytes placed in the buffer (a longer datagram is cut)
+  int interfaceIndex = 0;  // the interface it came in on (0 = unknown)
+  int error = 0;           // errno of a kError
 };
 
 // The server's UDP endpoint on port 67: one thread receives and sends, any thread may wake it.

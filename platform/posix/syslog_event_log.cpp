@@ -2,6 +2,8 @@
 
 #include <syslog.h>
 
+#include "common/event_ids.h"
+
 namespace tamrix {
 namespace {
 
@@ -35,7 +37,7 @@ std::string FormatLogEntry(EventType type, std::uint32_t identifier,
                            std::span<const std::string> strings, const MessageFile& messages) {
   // Appends rather than chained operator+: GCC 12 reports a false -Wrestrict on the chain at -O2.
   std::string entry = "[";
-  entry.append(std::to_string(identifier & 0xFFFF)).append(" ").append(TypeWord(type)).append("]");
+  entry.append(std::to_string(EventNumber(identifier))).append(" ").append(TypeWord(type)).append("]");
   if (const auto text = messages.Text(identifier)) {
     return entry.append(" ").append(ExpandMessage(*text, strings));
   }

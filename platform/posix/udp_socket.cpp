@@ -46,12 +46,9 @@ ReceiveStatus PosixUdpSocket::Receive(std::span<std::uint8_t> buffer, ReceivedDa
 
 ReceiveStatus PosixUdpSocket::ReadDatagram(std::span<std::uint8_t> buffer,
                                            ReceivedDatagram& datagram) {
-  sockaddr_in from{};
   iovec io{buffer.data(), buffer.size()};
   alignas(cmsghdr) unsigned char control[kControlSize] = {};
   msghdr message{};
-  message.msg_name = &from;
-  message.msg_namelen = sizeof from;
   message.msg_iov = &io;
   message.msg_iovlen = 1;
   message.msg_control = control;
@@ -62,11 +59,8 @@ ReceiveStatus PosixUdpSocket::ReadDatagram(std::span<std::uint8_t> buffer,
     datagram.error = errno;
     return ReceiveStatus::kError;
   }
-  // Linux cuts a datagram longer than the buffer and says so in the flags.
+  // Linux cuts a datagram longer than the buffer; the cut part is handled like any other.
   datagram.size = static_cast<std::size_t>(got);
-  datagram.truncated = (message.msg_flags & MSG_TRUNC) != 0;
-  datagram.source = ntohl(from.sin_addr.s_addr);
-  datagram.sourcePort = ntohs(from.sin_port);
   for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
     if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO &&
         c->cmsg_len >= CMSG_LEN(sizeof(in_pktinfo))) {

@@ -145,7 +145,6 @@ class FakeUdpNetwork final : public UdpSocketFactory {
       return ReceiveStatus::kError;
     }
     datagram.size = std::min(buffer.size(), next.bytes.size());
-    datagram.truncated = next.bytes.size() > buffer.size();
     datagram.interfaceIndex = next.interfaceIndex;
     std::memcpy(buffer.data(), next.bytes.data(), datagram.size);
     return ReceiveStatus::kDatagram;
