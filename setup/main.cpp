@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "platform/machine_paths.h"
@@ -48,6 +50,13 @@ int main(int argc, char** argv) {
   DesktopShortcuts shortcuts(paths, UserDataHome());
   SystemClock clock;
   const auto launch = DetachedProgramLauncher(paths.root);
+  const auto environment = [&](ProgressSink& progress, SetupMessages& messages,
+                               std::function<void(const std::string&)> startProgram) {
+    return SetupEnvironment{files,    registry, services, windows,
+                            shortcuts, progress, messages, clock,
+                            paths.SystemDirectory(), paths.WindowsDirectory(),
+                            IsWindows95(paths), std::move(startProgram)};
+  };
 
   // "--install" and "--uninstall" exist only so that tests can run the procedures without a
   // display: no dialog, messages on standard error, no control panel started afterwards, and the
@@ -56,18 +65,7 @@ int main(int argc, char** argv) {
   if (mode == "--install" || mode == "--uninstall") {
     SilentProgress progress;
     StderrMessages messages;
-    SetupEnvironment env{files,
-                         registry,
-                         services,
-                         windows,
-                         shortcuts,
-                         progress,
-                         messages,
-                         clock,
-                         paths.SystemDirectory(),
-                         paths.WindowsDirectory(),
-                         IsWindows95(paths),
-                         nullptr};
+    SetupEnvironment env = environment(progress, messages, nullptr);
     const int result = mode == "--install" ? RunInstallation(env) : RunUninstallation(env);
     return result == 1 ? 0 : 1;
   }
@@ -75,18 +73,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QtProgressSink progress;
   QtSetupMessages messages;
-  SetupEnvironment env{files,
-                       registry,
-                       services,
-                       windows,
-                       shortcuts,
-                       progress,
-                       messages,
-                       clock,
-                       paths.SystemDirectory(),
-                       paths.WindowsDirectory(),
-                       IsWindows95(paths),
-                       [&launch](const std::string& path) { launch(path); }};
+  SetupEnvironment env =
+      environment(progress, messages, [&launch](const std::string& path) { launch(path); });
   SetupDialog dialog([&env] { RunInstallation(env); }, [&env] { RunUninstallation(env); });
   progress.SetParent(&dialog);
   messages.SetParent(&dialog);
