@@ -15,22 +15,11 @@
 #include "control_panel/help_viewer.h"
 #include "control_panel/lease_listing.h"
 #include "control_panel/message_boxes.h"
-#include "control_panel/panel_settings.h"
-#include "control_panel/service_controller.h"
+#include "control_panel/panel_machine.h"
 #include "control_panel/status_table.h"
 #include "control_panel/views/lease_detail_dialog.h"
 #include "control_panel/views/page_widgets.h"
 #include "control_panel/views/status_dialog.h"
-#include "platform/machine_paths.h"
-#include "platform/os_version.h"
-#include "platform/posix/detached_process.h"
-#include "platform/posix/file_registry.h"
-#include "platform/posix/posix_file_system.h"
-#include "platform/posix/posix_service_manager.h"
-#include "platform/posix/posix_window_system.h"
-#include "platform/posix/resolver_host_lookup.h"
-#include "platform/posix/system_clock.h"
-#include "platform/private_profile.h"
 
 namespace tamrix {
 namespace {
@@ -76,24 +65,14 @@ int Drive(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 2) return 2;
   const std::string action = argv[1];
-  const MachinePaths paths = MachinePaths::FromEnvironment();
-  FileRegistry registry(paths);
-  PosixServiceManager manager(paths, registry);
-  PosixWindowSystem windows(paths);
-  SystemClock clock;
-  ServiceController service({!IsWindows95(paths), manager, registry, windows, clock,
-                             DetachedProgramLauncher(paths.root), Windows95ServicePath(paths)});
-  PosixFileSystem files;
-  ResolverHostLookup hosts;
-  const auto profile = OpenPrivateProfile(files, paths.WindowsDirectory(), kPanelProfileName);
-  PanelSettings settings = LoadPanelSettings(*profile);
-  service.QueryStartupType();
-  service.QueryServiceStatusCode();
+  PanelMachine machine(MachinePaths::FromEnvironment());
+  machine.LoadSettingsAndStatus();
   StatusBlockLeaseSource leases;
   PrintedBoxes boxes;
   NoHelp help;
-  CStatusDialog dialog({service, leases, boxes, help, files, hosts, settings, *profile,
-                        paths.WindowsDirectory(), paths.SystemDirectory()});
+  CStatusDialog dialog({machine.service, leases, boxes, help, machine.files, machine.hosts,
+                        machine.settings, *machine.profile, machine.paths.WindowsDirectory(),
+                        machine.paths.SystemDirectory()});
   dialog.show();
   dialog.Initialize();
 

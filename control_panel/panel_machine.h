@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+
+#include "control_panel/panel_settings.h"
+#include "control_panel/service_controller.h"
+#include "platform/machine_paths.h"
+#include "platform/posix/file_registry.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_service_manager.h"
+#include "platform/posix/posix_window_system.h"
+#include "platform/posix/resolver_host_lookup.h"
+#include "platform/posix/system_clock.h"
+#include "platform/private_profile.h"
+
+namespace tamrix {
+
+// The control panel's real pieces of this machine, built in start-up order: first the service
+// controller (it decides NT or 95), then the settings file and its values. TAMRIX.exe and the
+// end-to-end driver share it, so the driver runs exactly the program's wiring.
+struct PanelMachine {
+  explicit PanelMachine(MachinePaths machinePaths);
+  PanelMachine(const PanelMachine&) = delete;
+  PanelMachine& operator=(const PanelMachine&) = delete;
+
+  // Reads the settings, the start-up type and the status, as the window needs them first.
+  void LoadSettingsAndStatus();
+
+  MachinePaths paths;
+  FileRegistry registry;
+  PosixServiceManager manager;
+  PosixWindowSystem windows;
+  SystemClock clock;
+  ServiceController service;
+  PosixFileSystem files;
+  ResolverHostLookup hosts;
+  std::unique_ptr<PrivateProfile> profile;
+  PanelSettings settings;
+};
+
+}  // namespace tamrix
