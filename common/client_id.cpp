@@ -6,12 +6,6 @@
 
 namespace tamrix {
 
-bool operator==(const ClientId& a, const ClientId& b) {
-  if (a.length != b.length) return false;
-  const std::size_t counted = std::min<std::size_t>(a.length, kMaxClientIdLength);
-  return std::memcmp(a.bytes.data(), b.bytes.data(), counted) == 0;
-}
-
 ClientId MakeClientId(std::uint8_t type, const std::uint8_t* hardware, std::size_t count) {
   ClientId id;
   count = std::min<std::size_t>(count, kMaxClientIdLength - 1);

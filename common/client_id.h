@@ -20,8 +20,16 @@ struct ClientId {
 static_assert(sizeof(ClientId) == 18);
 
 // Equal when the length bytes and every byte the length counts are equal. An over-long
-// identifier compares its 17 stored bytes, so it never reads beyond the field.
-bool operator==(const ClientId& a, const ClientId& b);
+// identifier compares its 17 stored bytes, so it never reads beyond the field. Inline: the lease
+// table compares against every entry of the pool for nearly every request.
+inline bool operator==(const ClientId& a, const ClientId& b) {
+  if (a.length != b.length) return false;
+  const int counted = a.length < kMaxClientIdLength ? a.length : kMaxClientIdLength;
+  for (int i = 0; i < counted; ++i) {
+    if (a.bytes[i] != b.bytes[i]) return false;
+  }
+  return true;
+}
 
 // Builds an identifier from a type byte and hardware bytes (at most 16 are taken).
 ClientId MakeClientId(std::uint8_t type, const std::uint8_t* hardware, std::size_t count);

@@ -18,17 +18,6 @@ constexpr std::uint32_t kUnlimitedRebindingTime = 0x1FFFFFFF;
 
 bool IsOverLong(const ClientId& client) { return client.length > kMaxClientIdLength; }
 
-// The same test as ClientId's operator==, kept here so that the scans over the whole pool, made
-// for nearly every request, compare inline instead of calling out once per entry.
-inline bool SameClient(const ClientId& a, const ClientId& b) {
-  if (a.length != b.length) return false;
-  const std::size_t counted = std::min<std::size_t>(a.length, kMaxClientIdLength);
-  for (std::size_t i = 0; i < counted; ++i) {
-    if (a.bytes[i] != b.bytes[i]) return false;
-  }
-  return true;
-}
-
 // Identifier and expiry stay behind in a freed entry; nothing reads them while it is free.
 void SetFree(LeaseEntry& entry) {
   entry.state = LEASE_FREE;
@@ -69,7 +58,7 @@ LeaseEntry* LeaseTable::FindEntryLocked(std::uint32_t address) {
 
 LeaseEntry* LeaseTable::FindHeldByClientLocked(const ClientId& client) {
   for (int i = 0; i < count_; ++i) {
-    if (IsHeld(entries_[i].state) && SameClient(entries_[i].client, client)) return &entries_[i];
+    if (IsHeld(entries_[i].state) && entries_[i].client == client) return &entries_[i];
   }
   return nullptr;
 }
@@ -124,14 +113,14 @@ int LeaseTable::ConfirmRequest(std::uint32_t address, std::string_view hostName,
   if (identified) {
     for (int i = 0; i < count_; ++i) {
       const LeaseEntry& other = entries_[i];
-      if (IsHeld(other.state) && other.address != address && SameClient(other.client, client)) {
+      if (IsHeld(other.state) && other.address != address && other.client == client) {
         return 0;
       }
     }
   }
   LeaseEntry* entry = FindEntryLocked(address);
   if (entry == nullptr) return 0;
-  const bool sameClient = identified && SameClient(entry->client, client);
+  const bool sameClient = identified && entry->client == client;
   if (HasReservedBit(entry->state) && sameClient) return 1;
   if (IsHeld(entry->state) && sameClient) SetFree(*entry);
   if (IsHeld(entry->state)) return 0;
@@ -146,7 +135,7 @@ int LeaseTable::CancelOffer(const ClientId& client) {
   std::lock_guard guard(lock_);
   for (int i = 0; i < count_; ++i) {
     LeaseEntry& entry = entries_[i];
-    if (HasOfferedBit(entry.state) && SameClient(entry.client, client)) {
+    if (HasOfferedBit(entry.state) && entry.client == client) {
       SetFree(entry);
       return 1;
     }
@@ -159,7 +148,7 @@ int LeaseTable::ReleaseAddress(std::uint32_t address, const ClientId& client) {
   std::lock_guard guard(lock_);
   LeaseEntry* entry = FindEntryLocked(address);
   if (entry == nullptr || HasReservedBit(entry->state)) return 0;
-  if (IsHeld(entry->state) && !client.IsEmpty() && !SameClient(entry->client, client)) return 0;
+  if (IsHeld(entry->state) && !client.IsEmpty() && entry->client != client) return 0;
   SetFree(*entry);
   return 1;
 }
@@ -177,7 +166,7 @@ std::uint32_t LeaseTable::FindReservedAddress(const ClientId& client) {
   if (!client.IsValid() || !IsReady()) return 0;
   std::lock_guard guard(lock_);
   for (int i = 0; i < count_; ++i) {
-    if (HasReservedBit(entries_[i].state) && SameClient(entries_[i].client, client)) {
+    if (HasReservedBit(entries_[i].state) && entries_[i].client == client) {
       return entries_[i].address;
     }
   }
@@ -190,7 +179,7 @@ int LeaseTable::FindReservedName(const ClientId& client, std::array<char, kHostN
   std::lock_guard guard(lock_);
   for (int i = 0; i < count_; ++i) {
     const LeaseEntry& entry = entries_[i];
-    if (HasReservedBit(entry.state) && SameClient(entry.client, client)) {
+    if (HasReservedBit(entry.state) && entry.client == client) {
       name = entry.hostName;
       return static_cast<int>(HostName(entry).size());
     }
