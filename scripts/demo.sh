@@ -25,8 +25,7 @@ step() { printf '\n== %s\n' "$*"; }
 # --- build only what the demo runs
 step "building TAMRIXs.exe and its tools (optimised)"
 build=$repo/build/demo
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_GUI=OFF >/dev/null
-cmake --build "$build" -j 2 --target tamrix_95 tamrix-leases tamrix-window
+./scripts/build-demo.sh "$build"
 bin=$build/dist
 tools=$build/tools
 

@@ -4,9 +4,9 @@
 #   scripts/install-deps.sh --demo   just what the demo builds and runs
 set -euo pipefail
 
-demo=(cmake ninja-build g++ libgtest-dev iproute2 busybox udhcpc util-linux python3)
+demo=(cmake ninja-build g++ iproute2 busybox udhcpc util-linux python3)
 full=("${demo[@]}"
-  clang libclang-rt-dev libgmock-dev libbenchmark-dev
+  libgtest-dev clang libclang-rt-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
   isc-dhcp-client dhcpcd-base isc-dhcp-relay tcpdump procps)
 

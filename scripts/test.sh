@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
 ./scripts/install-deps.sh
 
+# The demo must build on a machine with neither Qt nor GoogleTest.
+./scripts/build-demo.sh build/demo-check
+
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/release -j "$jobs"
 
