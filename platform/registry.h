@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -44,7 +45,8 @@ struct RegistryValue {
 //   6    a handle that is not open;
 //   87   an empty or malformed path or name, or an unknown option;
 //   234  a value longer than the caller's capacity (type and size are still returned);
-//   1018 a handle whose key was deleted since it was opened;
+//   1018 a handle whose key was deleted since it was opened (also when a key of the same name
+//        was created again since);
 //   1021 a non-volatile key under a volatile one.
 // Volatile keys (and their values) live until the emulated machine boots again.
 class Registry {
@@ -71,6 +73,12 @@ class Registry {
   // Names of the direct subkeys and of the values, in creation order.
   virtual int ListSubkeys(RegistryKey key, std::vector<std::string>* names) = 0;
   virtual int ListValues(RegistryKey key, std::vector<std::string>* names) = 0;
+
+  // Runs op with the registry held, so that the calls op makes on this object are one step for
+  // every other process and thread: they see all of a write batch or none of it. A write batch's
+  // changes land only when op returns 0; otherwise none does, and op's code is returned. Inside a
+  // read batch a change answers 5. A batch inside a batch joins it.
+  virtual int Atomically(bool write, const std::function<int()>& op) = 0;
 };
 
 // Closes a key when it goes out of scope, so no path of a caller leaves one open.

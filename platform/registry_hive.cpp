@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <random>
 
 namespace tamrix {
 namespace {
 
 constexpr std::string_view kLocalMachine = "HKEY_LOCAL_MACHINE";
+constexpr std::string_view kIdLinePrefix = ";id ";
 constexpr std::string_view kCurrentUser = "HKEY_CURRENT_USER";
 
 bool IsRoot(std::string_view name) {
@@ -136,6 +138,28 @@ std::string FormatValue(std::uint32_t type, std::string_view data) {
   return "hex(" + std::to_string(type) + "):" + HexBytes(data);
 }
 
+// 64 random bits, never 0: two processes creating keys need no counter between them.
+std::uint64_t NewKeyId() {
+  static std::mutex mutex;
+  static std::mt19937_64 engine{[] {
+    std::random_device device;
+    return (static_cast<std::uint64_t>(device()) << 32) ^ device();
+  }()};
+  std::lock_guard lock(mutex);
+  std::uint64_t id = 0;
+  while (id == 0) id = engine();
+  return id;
+}
+
+bool ParseKeyId(std::string_view text, std::uint64_t* id) {
+  std::string bytes;
+  if (text.size() != 16 || !ParseHexBytes(text, &bytes)) return false;
+  std::uint64_t number = 0;
+  for (const char c : bytes) number = (number << 8) | static_cast<unsigned char>(c);
+  *id = number;
+  return number != 0;
+}
+
 }  // namespace
 
 std::string FoldRegistryName(std::string_view name) {
@@ -174,7 +198,19 @@ bool RegistryHive::HasKey(std::string_view path) const {
   return Find(path) != nullptr;
 }
 
+std::optional<std::uint64_t> RegistryHive::KeyId(std::string_view path) const {
+  if (path.find('\\') == std::string_view::npos) {
+    return IsRoot(path) ? std::optional<std::uint64_t>(0) : std::nullopt;
+  }
+  const Key* key = Find(path);
+  return key == nullptr ? std::nullopt : std::optional<std::uint64_t>(key->id);
+}
+
 int RegistryHive::CreateKey(std::string_view path, bool isVolatile, bool* created) {
+  return Create(path, isVolatile, created, true);
+}
+
+int RegistryHive::Create(std::string_view path, bool isVolatile, bool* created, bool newIds) {
   if (created != nullptr) *created = false;
   if (!ValidFullPath(path)) return ERROR_INVALID_PARAMETER;
   if (Find(path) != nullptr) return ERROR_SUCCESS;
@@ -197,6 +233,7 @@ int RegistryHive::CreateKey(std::string_view path, bool isVolatile, bool* create
     key.path = std::string(*it);
     key.isVolatile = *it == path ? isVolatile : underVolatile;
     key.order = nextOrder_++;
+    key.id = newIds ? NewKeyId() : 0;
     keys_.emplace(FoldRegistryName(*it), std::move(key));
   }
   if (created != nullptr) *created = true;
@@ -299,6 +336,11 @@ std::string RegistryHive::Serialize(bool volatileKeys) const {
   for (const Key* key : ordered) {
     // Appends rather than chained operator+: GCC 12 reports a false -Wrestrict on the chain.
     text.append("[").append(Escape(key->path)).append("]\n");
+    if (key->id != 0) {
+      char id[17];
+      std::snprintf(id, sizeof id, "%016llx", static_cast<unsigned long long>(key->id));
+      text.append(kIdLinePrefix).append(id).append("\n");
+    }
     for (const Value& value : key->values) {
       text.append("\"").append(Escape(value.name)).append("\"=");
       text.append(FormatValue(value.type, value.data)).append("\n");
@@ -349,6 +391,16 @@ int RegistryHive::Load(std::string_view text, bool isVolatile) {
     std::string_view line = text.substr(0, end);
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.substr(0, kIdLinePrefix.size()) == kIdLinePrefix) {
+      // Only a key this file created takes an identity; a bad one leaves the key without.
+      Key* key = currentPath.empty() ? nullptr : Find(currentPath);
+      std::uint64_t id = 0;
+      if (key != nullptr && key->id == 0 && key->isVolatile == isVolatile &&
+          ParseKeyId(line.substr(kIdLinePrefix.size()), &id)) {
+        key->id = id;
+      }
+      continue;
+    }
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       std::string path;
@@ -360,7 +412,7 @@ int RegistryHive::Load(std::string_view text, bool isVolatile) {
       }
       // A key of the other file keeps its own flag; the first file read wins.
       if (Find(path) == nullptr) {
-        const int result = CreateKey(path, isVolatile, nullptr);
+        const int result = Create(path, isVolatile, nullptr, false);
         if (result != ERROR_SUCCESS) {
           ++skipped;
           continue;
@@ -380,35 +432,66 @@ void RegistryHive::Clear() {
   nextOrder_ = 1;
 }
 
-// ---- handles ---------------------------------------------------------------------------------
+// ---- handles and batches ---------------------------------------------------------------------
 
-RegistryKey HiveRegistry::AddHandle(std::string path) {
+RegistryKey HiveRegistry::AddHandle(std::string path, std::uint64_t id) {
   while (handles_.count(nextHandle_) != 0 || nextHandle_ == 0 || nextHandle_ >= HKEY_CURRENT_USER) {
     nextHandle_ = nextHandle_ >= HKEY_CURRENT_USER ? 0x100 : nextHandle_ + 1;
   }
   const RegistryKey handle = nextHandle_++;
-  handles_.emplace(handle, std::move(path));
+  handles_.emplace(handle, OpenedKey{std::move(path), id});
   return handle;
 }
 
-int HiveRegistry::PathOf(RegistryKey key, std::string* path) const {
+int HiveRegistry::Opened(RegistryKey key, OpenedKey* opened) const {
   if (const std::string_view root = RegistryRootName(key); !root.empty()) {
-    *path = std::string(root);
+    *opened = OpenedKey{std::string(root), 0};
     return ERROR_SUCCESS;
   }
   const auto it = handles_.find(key);
   if (it == handles_.end()) return ERROR_INVALID_HANDLE;
-  *path = it->second;
+  *opened = it->second;
   return ERROR_SUCCESS;
+}
+
+int HiveRegistry::PathOf(RegistryKey key, std::string* path) const {
+  OpenedKey opened;
+  const int code = Opened(key, &opened);
+  if (code == ERROR_SUCCESS) *path = std::move(opened.path);
+  return code;
+}
+
+int HiveRegistry::Run(bool write, const std::function<int(RegistryHive&)>& op) {
+  if (batch_ == nullptr) return Transact(write, op);
+  if (write && !batchWrites_) return ERROR_ACCESS_DENIED;
+  return op(*batch_);
+}
+
+int HiveRegistry::Atomically(bool write, const std::function<int()>& op) {
+  std::lock_guard lock(mutex_);
+  if (batch_ != nullptr) {
+    if (write && !batchWrites_) return ERROR_ACCESS_DENIED;
+    return op();
+  }
+  return Transact(write, [&](RegistryHive& hive) {
+    // The batch works on a copy, so a failure part-way leaves the hive as it was.
+    RegistryHive copy = hive;
+    batch_ = &copy;
+    batchWrites_ = write;
+    const int code = op();
+    batch_ = nullptr;
+    if (code == ERROR_SUCCESS && write) hive = std::move(copy);
+    return code;
+  });
 }
 
 int HiveRegistry::OnKey(RegistryKey key, bool write,
                         const std::function<int(RegistryHive&, const std::string&)>& op) {
-  std::string path;
-  if (const int result = PathOf(key, &path); result != ERROR_SUCCESS) return result;
-  return Transact(write, [&](RegistryHive& hive) {
-    if (!hive.HasKey(path)) return ERROR_KEY_DELETED;
-    return op(hive, path);
+  OpenedKey opened;
+  if (const int result = Opened(key, &opened); result != ERROR_SUCCESS) return result;
+  return Run(write, [&](RegistryHive& hive) {
+    if (hive.KeyId(opened.path) != opened.id) return ERROR_KEY_DELETED;
+    return op(hive, opened.path);
   });
 }
 
@@ -417,29 +500,37 @@ int HiveRegistry::CreateKey(RegistryKey parent, std::string_view subKey, std::ui
   std::lock_guard lock(mutex_);
   if (created != nullptr) *created = false;
   if (options > REG_OPTION_VOLATILE) return ERROR_INVALID_PARAMETER;
-  std::string parentPath;
-  if (const int code = PathOf(parent, &parentPath); code != ERROR_SUCCESS) return code;
+  OpenedKey parentKey;
+  if (const int code = Opened(parent, &parentKey); code != ERROR_SUCCESS) return code;
   std::string path;
-  if (!JoinRegistryPath(parentPath, subKey, &path)) return ERROR_INVALID_PARAMETER;
-  const int code = Transact(true, [&](RegistryHive& hive) {
-    if (!hive.HasKey(parentPath)) return ERROR_KEY_DELETED;
-    return hive.CreateKey(path, options == REG_OPTION_VOLATILE, created);
+  if (!JoinRegistryPath(parentKey.path, subKey, &path)) return ERROR_INVALID_PARAMETER;
+  std::uint64_t id = 0;
+  const int code = Run(true, [&](RegistryHive& hive) {
+    if (hive.KeyId(parentKey.path) != parentKey.id) return ERROR_KEY_DELETED;
+    const int made = hive.CreateKey(path, options == REG_OPTION_VOLATILE, created);
+    id = hive.KeyId(path).value_or(0);
+    return made;
   });
-  if (code == ERROR_SUCCESS) *result = AddHandle(path);
+  if (code == ERROR_SUCCESS) *result = AddHandle(path, id);
   return code;
 }
 
 int HiveRegistry::OpenKey(RegistryKey parent, std::string_view subKey, std::uint32_t /*access*/,
                           RegistryKey* result) {
   std::lock_guard lock(mutex_);
-  std::string parentPath;
-  if (const int code = PathOf(parent, &parentPath); code != ERROR_SUCCESS) return code;
+  OpenedKey parentKey;
+  if (const int code = Opened(parent, &parentKey); code != ERROR_SUCCESS) return code;
   std::string path;
-  if (!JoinRegistryPath(parentPath, subKey, &path)) return ERROR_INVALID_PARAMETER;
-  const int code = Transact(false, [&](RegistryHive& hive) {
-    return hive.HasKey(path) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+  if (!JoinRegistryPath(parentKey.path, subKey, &path)) return ERROR_INVALID_PARAMETER;
+  std::uint64_t id = 0;
+  const int code = Run(false, [&](RegistryHive& hive) {
+    if (hive.KeyId(parentKey.path) != parentKey.id) return ERROR_KEY_DELETED;
+    const auto found = hive.KeyId(path);
+    if (!found) return ERROR_FILE_NOT_FOUND;
+    id = *found;
+    return ERROR_SUCCESS;
   });
-  if (code == ERROR_SUCCESS) *result = AddHandle(path);
+  if (code == ERROR_SUCCESS) *result = AddHandle(path, id);
   return code;
 }
 
@@ -451,11 +542,14 @@ int HiveRegistry::CloseKey(RegistryKey key) {
 
 int HiveRegistry::DeleteKey(RegistryKey parent, std::string_view subKey) {
   std::lock_guard lock(mutex_);
-  std::string parentPath;
-  if (const int code = PathOf(parent, &parentPath); code != ERROR_SUCCESS) return code;
+  OpenedKey parentKey;
+  if (const int code = Opened(parent, &parentKey); code != ERROR_SUCCESS) return code;
   std::string path;
-  if (!JoinRegistryPath(parentPath, subKey, &path)) return ERROR_INVALID_PARAMETER;
-  return Transact(true, [&](RegistryHive& hive) { return hive.DeleteKey(path); });
+  if (!JoinRegistryPath(parentKey.path, subKey, &path)) return ERROR_INVALID_PARAMETER;
+  return Run(true, [&](RegistryHive& hive) {
+    if (hive.KeyId(parentKey.path) != parentKey.id) return ERROR_KEY_DELETED;
+    return hive.DeleteKey(path);
+  });
 }
 
 int HiveRegistry::SetValue(RegistryKey key, std::string_view name, std::uint32_t type,

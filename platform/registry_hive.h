@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,12 +23,19 @@ namespace tamrix {
 //   "Start"=dword:00000002                        four bytes, little-endian
 //   "Blob"=binary:00ff10                          REG_BINARY
 //   "Odd"=hex(7):6100                             any other type, or a DWORD of another length
+//   ;id 5f1c2a9e0b7d4e13                          right after a key line: the key's identity
 // Names and strings escape bytes below 0x20, above 0x7E and the characters % " [ ] as %HH. A
 // line that does not parse is skipped and counted; reading goes on with the next one.
+//
+// Every key created gets a random identity, so that a handle can tell its key from a later one
+// of the same name. Keys read without one (written before identities existed) keep 0. The
+// identity line reads as a comment to older readers, so they still load the file.
 class RegistryHive {
  public:
   int CreateKey(std::string_view path, bool isVolatile, bool* created);
   bool HasKey(std::string_view path) const;
+  // The identity of the key at path (0 for a root), or nothing when there is none.
+  std::optional<std::uint64_t> KeyId(std::string_view path) const;
   int DeleteKey(std::string_view path);
   int SetValue(std::string_view path, std::string_view name, std::uint32_t type,
                std::string_view data);
@@ -53,9 +61,12 @@ class RegistryHive {
     std::string path;
     bool isVolatile = false;
     std::uint64_t order = 0;
+    std::uint64_t id = 0;
     std::vector<Value> values;
   };
 
+  // Creates path and the missing keys on the way; identities are drawn only when newIds is set.
+  int Create(std::string_view path, bool isVolatile, bool* created, bool newIds);
   Key* Find(std::string_view path);
   const Key* Find(std::string_view path) const;
   std::vector<const Key*> Children(std::string_view path) const;
@@ -73,10 +84,10 @@ std::string_view RegistryRootName(RegistryKey key);
 // ASCII lower case: names compare through it.
 std::string FoldRegistryName(std::string_view name);
 
-// A registry over a hive, with the handle table every implementation needs. Subclasses decide
-// where the hive comes from and where it goes: Transact runs op on the current hive under the
-// right lock and, for writes, keeps the result when op returned 0. One object may be shared by
-// the threads of a process: its operations run one at a time.
+// A registry over a hive, with the handle table and the batches every implementation needs.
+// Subclasses decide where the hive comes from and where it goes: Transact runs op on the current
+// hive under the right lock and, for writes, keeps the result when op returned 0. One object may
+// be shared by the threads of a process: its operations, and its batches, run one at a time.
 class HiveRegistry : public Registry {
  public:
   int CreateKey(RegistryKey parent, std::string_view subKey, std::uint32_t options,
@@ -92,6 +103,7 @@ class HiveRegistry : public Registry {
   int DeleteValue(RegistryKey key, std::string_view name) override;
   int ListSubkeys(RegistryKey key, std::vector<std::string>* names) override;
   int ListValues(RegistryKey key, std::vector<std::string>* names) override;
+  int Atomically(bool write, const std::function<int()>& op) override;
 
   std::size_t OpenHandleCount() {
     std::lock_guard lock(mutex_);
@@ -104,14 +116,24 @@ class HiveRegistry : public Registry {
   int PathOf(RegistryKey key, std::string* path) const;
 
  private:
-  // Runs op on the path of an open key that must still exist (1018 otherwise).
+  struct OpenedKey {
+    std::string path;
+    std::uint64_t id = 0;  // the identity of the key the handle was opened on
+  };
+
+  int Opened(RegistryKey key, OpenedKey* opened) const;
+  // Runs op on the hive: in the open batch when there is one, else in a transaction of its own.
+  int Run(bool write, const std::function<int(RegistryHive&)>& op);
+  // Runs op on the path of an open key that must still be the one opened (1018 otherwise).
   int OnKey(RegistryKey key, bool write,
             const std::function<int(RegistryHive&, const std::string&)>& op);
-  RegistryKey AddHandle(std::string path);
+  RegistryKey AddHandle(std::string path, std::uint64_t id);
 
-  std::mutex mutex_;  // held for the whole of each operation
-  std::map<RegistryKey, std::string> handles_;
+  std::recursive_mutex mutex_;  // held for the whole of each operation and batch
+  std::map<RegistryKey, OpenedKey> handles_;
   RegistryKey nextHandle_ = 0x100;
+  RegistryHive* batch_ = nullptr;  // the hive of the open batch
+  bool batchWrites_ = false;
 };
 
 }  // namespace tamrix

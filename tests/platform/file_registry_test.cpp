@@ -135,10 +135,70 @@ TEST_F(FileRegistryTest, AKeyWithSubkeysIsNotDeleted) {
 
 TEST_F(FileRegistryTest, AHandleToADeletedKeyReportsIt) {
   FileRegistry registry(machine.paths, "boot-1");
+  FileRegistry otherProcess(machine.paths, "boot-1");
   const RegistryKey key = Create(registry, kMaker);
-  ASSERT_EQ(registry.DeleteKey(HKEY_LOCAL_MACHINE, kMaker), 0);
+  ASSERT_EQ(otherProcess.DeleteKey(HKEY_LOCAL_MACHINE, kMaker), 0);
   EXPECT_EQ(registry.SetValue(key, "x", REG_DWORD, RegistryDwordData(1)), ERROR_KEY_DELETED);
+  // A key of the same name created since is another key: the handle must not write into it.
+  otherProcess.CloseKey(Create(otherProcess, kMaker));
+  EXPECT_EQ(registry.SetValue(key, "x", REG_DWORD, RegistryDwordData(1)), ERROR_KEY_DELETED);
+  RegistryKey child = 0;
+  EXPECT_EQ(registry.CreateKey(key, "Child", 0, KEY_ALL_ACCESS, &child), ERROR_KEY_DELETED);
   EXPECT_EQ(registry.CloseKey(key), 0);
+}
+
+// A batch is one step for everyone else: a reader in another process sees both values of a batch
+// or neither, and a batch that fails part-way leaves nothing.
+TEST_F(FileRegistryTest, ABatchLandsWholeOrNotAtAll) {
+  constexpr int kBatches = 30;
+  FileRegistry registry(machine.paths, "boot-1");
+  EXPECT_EQ(registry.Atomically(true,
+                                [&] {
+                                  const RegistryKey key = Create(registry, kMaker);
+                                  registry.SetValue(key, "a", REG_DWORD, RegistryDwordData(1));
+                                  return ERROR_WRITE_FAULT;
+                                }),
+            ERROR_WRITE_FAULT);
+  RegistryKey key = 0;
+  EXPECT_EQ(registry.OpenKey(HKEY_LOCAL_MACHINE, kMaker, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(registry.Atomically(false, [&] { return registry.DeleteKey(HKEY_LOCAL_MACHINE, "x"); }),
+            ERROR_ACCESS_DENIED);
+
+  key = Create(registry, kMaker);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    FileRegistry reader(machine.paths, "boot-1");
+    RegistryKey readerKey = 0;
+    if (reader.OpenKey(HKEY_LOCAL_MACHINE, kMaker, KEY_READ, &readerKey) != 0) ::_exit(1);
+    for (int seen = -1, reads = 0; seen < kBatches; ++reads) {
+      if (reads == 100000) ::_exit(3);
+      RegistryValue a, b;
+      const int code = reader.Atomically(false, [&] {
+        const int first = reader.QueryValue(readerKey, "a", &a);
+        return first != 0 ? first : reader.QueryValue(readerKey, "b", &b);
+      });
+      if (code == ERROR_FILE_NOT_FOUND) continue;
+      if (code != 0 || a.data != b.data) ::_exit(2);
+      std::uint32_t n = 0;
+      RegistryDwordFrom(a.data, &n);
+      seen = static_cast<int>(n);
+    }
+    ::_exit(0);
+  }
+  for (int i = 1; i <= kBatches; ++i) {
+    ASSERT_EQ(registry.Atomically(true,
+                                  [&] {
+                                    registry.SetValue(key, "a", REG_DWORD, RegistryDwordData(i));
+                                    return registry.SetValue(key, "b", REG_DWORD,
+                                                             RegistryDwordData(i));
+                                  }),
+              0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(FileRegistryTest, VolatileKeysLastUntilTheNextBoot) {

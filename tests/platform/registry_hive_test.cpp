@@ -50,11 +50,35 @@ TEST(RegistryHiveText, StringsStayReadable) {
   hive.CreateKey(kKey, false, nullptr);
   hive.SetValue(kKey, "TAMRIXs", REG_SZ, RegistryStringData("/usr/local/lib/TAMRIX/TAMRIXs.exe"));
   hive.SetValue(kKey, "Start", REG_DWORD, RegistryDwordData(2));
-  EXPECT_EQ(hive.Serialize(false),
-            "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n"
-            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\VORMEL]\n"
-            "\"TAMRIXs\"=sz:\"/usr/local/lib/TAMRIX/TAMRIXs.exe%00\"\n"
-            "\"Start\"=dword:00000002\n");
+  const std::string text = hive.Serialize(false);
+  EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\VORMEL]\n;id "), std::string::npos) << text;
+  EXPECT_NE(text.find("\n\"TAMRIXs\"=sz:\"/usr/local/lib/TAMRIX/TAMRIXs.exe%00\"\n"
+                      "\"Start\"=dword:00000002\n"),
+            std::string::npos)
+      << text;
+}
+
+// A handle tells its key from a later one of the same name by the key's identity, which must
+// therefore survive the file and differ between creations; files written before identities
+// existed keep reading and writing the same.
+TEST(RegistryHiveText, EveryCreationHasItsOwnIdentityThatTheTextKeeps) {
+  RegistryHive hive;
+  hive.CreateKey(kKey, false, nullptr);
+  const std::uint64_t first = hive.KeyId(kKey).value_or(0);
+  EXPECT_NE(first, 0u);
+  RegistryHive reread;
+  EXPECT_EQ(reread.Load(hive.Serialize(false), false), 0);
+  EXPECT_EQ(reread.KeyId(kKey), first);
+  ASSERT_EQ(hive.DeleteKey(kKey), ERROR_SUCCESS);
+  hive.CreateKey(kKey, false, nullptr);
+  EXPECT_NE(hive.KeyId(kKey).value_or(first), first);
+  EXPECT_EQ(hive.KeyId("HKEY_LOCAL_MACHINE"), 0u);
+
+  const std::string older = "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"Start\"=dword:00000002\n";
+  RegistryHive legacy;
+  EXPECT_EQ(legacy.Load(older, false), 0);
+  EXPECT_EQ(legacy.KeyId("HKEY_LOCAL_MACHINE\\SOFTWARE"), 0u);
+  EXPECT_EQ(legacy.Serialize(false), older);
 }
 
 // A bad value line is skipped and counted; its neighbours are still read.
