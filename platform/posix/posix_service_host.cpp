@@ -153,7 +153,7 @@ int PosixServiceHost::StartDispatcher(const std::string& serviceName,
   }
   listener.Reset();
   ::unlink(socketPath.c_str());
-  if (ServiceMarkedForDelete(registry_, name)) DeleteServiceKey(registry_, name);
+  CompletePendingDelete(registry_, paths_, name);
   return ERROR_SUCCESS;
 }
 

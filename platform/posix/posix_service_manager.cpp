@@ -58,10 +58,11 @@ std::uint32_t ControlNeeds(std::uint32_t control) {
   }
 }
 
-void PauseBriefly() { std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds)); }
+void PauseBriefly() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
+}
 
-}  // namespace
-
+// Deletes the service's registry key with everything below it.
 int DeleteServiceKey(Registry& registry, const std::string& name) {
   // Keys go from the leaves up: a key with subkeys cannot be deleted.
   ScopedRegistryKey key(registry);
@@ -80,7 +81,7 @@ int DeleteServiceKey(Registry& registry, const std::string& name) {
   return registry.DeleteKey(HKEY_LOCAL_MACHINE, path);
 }
 
-bool ServiceMarkedForDelete(Registry& registry, const std::string& name) {
+bool MarkedForDelete(Registry& registry, const std::string& name) {
   ScopedRegistryKey key(registry);
   if (registry.OpenKey(HKEY_LOCAL_MACHINE, ServiceKeyPath(name), KEY_READ, key.out()) !=
       ERROR_SUCCESS) {
@@ -88,6 +89,23 @@ bool ServiceMarkedForDelete(Registry& registry, const std::string& name) {
   }
   std::uint32_t flag = 0;
   return ReadDword(registry, key.get(), "DeleteFlag", &flag) && flag != 0;
+}
+
+}  // namespace
+
+bool CompletePendingDelete(Registry& registry, const MachinePaths& paths, const std::string& name) {
+  // Nearly every call finds nothing marked; a plain read settles those without the writers' lock.
+  if (!MarkedForDelete(registry, name)) return false;
+  bool deleted = false;
+  registry.Atomically(true, [&] {
+    if (!MarkedForDelete(registry, name) || ServiceRunsOrStarts(paths, name)) {
+      return ERROR_SUCCESS;
+    }
+    const int code = DeleteServiceKey(registry, name);
+    deleted = code == ERROR_SUCCESS;
+    return code;
+  });
+  return deleted;
 }
 
 PosixServiceManager::PosixServiceManager(MachinePaths paths, Registry& registry)
@@ -114,55 +132,47 @@ int PosixServiceManager::ServiceName(ServiceHandle handle, std::string* name) co
 
 int PosixServiceManager::ReadConfig(const std::string& name, ServiceConfig* config,
                                     bool* markedForDelete) {
-  ScopedRegistryKey key(registry_);
-  if (registry_.OpenKey(HKEY_LOCAL_MACHINE, ServiceKeyPath(name), KEY_READ, key.out()) !=
-      ERROR_SUCCESS) {
-    return ERROR_SERVICE_DOES_NOT_EXIST;
-  }
-  // Keys below Services that are not services (the event log's, say) have no program.
-  ServiceConfig read;
-  read.imagePath = ReadString(registry_, key.get(), "ImagePath");
-  if (read.imagePath.empty() || !ReadDword(registry_, key.get(), "Type", &read.serviceType)) {
-    return ERROR_SERVICE_DOES_NOT_EXIST;
-  }
-  // The registered spelling of the name is the key's own.
-  std::vector<std::string> names;
-  ScopedRegistryKey services(registry_);
-  read.name = name;
-  if (registry_.OpenKey(HKEY_LOCAL_MACHINE, kServicesKeyPath, KEY_READ, services.out()) ==
-          ERROR_SUCCESS &&
-      registry_.ListSubkeys(services.get(), &names) == ERROR_SUCCESS) {
-    for (const std::string& candidate : names) {
-      if (FoldRegistryName(candidate) == FoldRegistryName(name)) read.name = candidate;
+  // One read batch: a registration being written or deleted is seen whole or not at all.
+  return registry_.Atomically(false, [&] {
+    ScopedRegistryKey key(registry_);
+    if (registry_.OpenKey(HKEY_LOCAL_MACHINE, ServiceKeyPath(name), KEY_READ, key.out()) !=
+        ERROR_SUCCESS) {
+      return ERROR_SERVICE_DOES_NOT_EXIST;
     }
-  }
-  read.displayName = ReadString(registry_, key.get(), "DisplayName");
-  if (read.displayName.empty()) read.displayName = read.name;
-  ReadDword(registry_, key.get(), "Start", &read.startType);
-  ReadDword(registry_, key.get(), "ErrorControl", &read.errorControl);
-  read.account = ReadString(registry_, key.get(), "ObjectName");
-  std::uint32_t flag = 0;
-  if (markedForDelete != nullptr) {
-    *markedForDelete = ReadDword(registry_, key.get(), "DeleteFlag", &flag) && flag != 0;
-  }
-  *config = std::move(read);
-  return ERROR_SUCCESS;
-}
-
-std::optional<PublishedStatus> PosixServiceManager::LiveStatus(const std::string& name) {
-  PosixFileSystem files;
-  const auto text = files.ReadFile(ServiceStatusPath(paths_, name));
-  if (!text) return std::nullopt;
-  const auto published = ParsePublishedStatus(*text);
-  if (!published) return std::nullopt;
-  const auto startTime = LiveProcessStartTime(published->pid);
-  if (!startTime || *startTime != published->startTime) return std::nullopt;
-  return published;
+    // Keys below Services that are not services (the event log's, say) have no program.
+    ServiceConfig read;
+    read.imagePath = ReadString(registry_, key.get(), "ImagePath");
+    if (read.imagePath.empty() || !ReadDword(registry_, key.get(), "Type", &read.serviceType)) {
+      return ERROR_SERVICE_DOES_NOT_EXIST;
+    }
+    // The registered spelling of the name is the key's own.
+    std::vector<std::string> names;
+    ScopedRegistryKey services(registry_);
+    read.name = name;
+    if (registry_.OpenKey(HKEY_LOCAL_MACHINE, kServicesKeyPath, KEY_READ, services.out()) ==
+            ERROR_SUCCESS &&
+        registry_.ListSubkeys(services.get(), &names) == ERROR_SUCCESS) {
+      for (const std::string& candidate : names) {
+        if (FoldRegistryName(candidate) == FoldRegistryName(name)) read.name = candidate;
+      }
+    }
+    read.displayName = ReadString(registry_, key.get(), "DisplayName");
+    if (read.displayName.empty()) read.displayName = read.name;
+    ReadDword(registry_, key.get(), "Start", &read.startType);
+    ReadDword(registry_, key.get(), "ErrorControl", &read.errorControl);
+    read.account = ReadString(registry_, key.get(), "ObjectName");
+    std::uint32_t flag = 0;
+    if (markedForDelete != nullptr) {
+      *markedForDelete = ReadDword(registry_, key.get(), "DeleteFlag", &flag) && flag != 0;
+    }
+    *config = std::move(read);
+    return ERROR_SUCCESS;
+  });
 }
 
 ServiceStatusReport PosixServiceManager::CurrentStatus(const std::string& name,
                                                        const ServiceConfig& config) {
-  if (const auto live = LiveStatus(name)) return live->status;
+  if (const auto live = LiveServiceStatus(paths_, name)) return live->status;
   ServiceStatusReport stopped;
   stopped.serviceType = config.serviceType;
   PosixFileSystem files;
@@ -176,13 +186,6 @@ ServiceStatusReport PosixServiceManager::CurrentStatus(const std::string& name,
     }
   }
   return stopped;
-}
-
-bool PosixServiceManager::CompletePendingDelete(const std::string& name) {
-  if (!ServiceMarkedForDelete(registry_, name)) return false;
-  const auto live = LiveStatus(name);
-  if (live && live->status.currentState != SERVICE_STOPPED) return false;
-  return DeleteServiceKey(registry_, name) == ERROR_SUCCESS;
 }
 
 int PosixServiceManager::OpenManager(std::uint32_t access, ServiceHandle* manager) {
@@ -206,19 +209,7 @@ int PosixServiceManager::CreateService(ServiceHandle manager, const ServiceConfi
       config.errorControl > SERVICE_ERROR_CRITICAL || config.imagePath.empty()) {
     return ERROR_INVALID_PARAMETER;
   }
-  CompletePendingDelete(config.name);
-  {
-    ScopedRegistryKey existing(registry_);
-    if (registry_.OpenKey(HKEY_LOCAL_MACHINE, ServiceKeyPath(config.name), KEY_READ,
-                          existing.out()) == ERROR_SUCCESS) {
-      return ServiceMarkedForDelete(registry_, config.name) ? ERROR_SERVICE_MARKED_FOR_DELETE
-                                                            : ERROR_SERVICE_EXISTS;
-    }
-  }
-  ScopedRegistryKey key(registry_);
-  int code = registry_.CreateKey(HKEY_LOCAL_MACHINE, ServiceKeyPath(config.name),
-                                 REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, key.out());
-  if (code != ERROR_SUCCESS) return code;
+  CompletePendingDelete(registry_, paths_, config.name);
   const std::string displayName = config.displayName.empty() ? config.name : config.displayName;
   const std::string account = config.account.empty() ? "LocalSystem" : config.account;
   const struct {
@@ -233,13 +224,24 @@ int PosixServiceManager::CreateService(ServiceHandle manager, const ServiceConfi
       {"DisplayName", REG_SZ, RegistryStringData(displayName)},
       {"ObjectName", REG_SZ, RegistryStringData(account)},
   };
-  for (const auto& value : values) {
-    code = registry_.SetValue(key.get(), value.name, value.type, value.data);
-    if (code != ERROR_SUCCESS) {
-      DeleteServiceKey(registry_, config.name);
-      return code;
+  // The check and the seven writes are one batch: nobody sees a registration half written, and
+  // one that fails part-way leaves nothing behind.
+  const int code = registry_.Atomically(true, [&] {
+    ScopedRegistryKey key(registry_);
+    if (registry_.OpenKey(HKEY_LOCAL_MACHINE, ServiceKeyPath(config.name), KEY_READ, key.out()) ==
+        ERROR_SUCCESS) {
+      return MarkedForDelete(registry_, config.name) ? ERROR_SERVICE_MARKED_FOR_DELETE
+                                                     : ERROR_SERVICE_EXISTS;
     }
-  }
+    int result = registry_.CreateKey(HKEY_LOCAL_MACHINE, ServiceKeyPath(config.name),
+                                     REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, key.out());
+    for (const auto& value : values) {
+      if (result != ERROR_SUCCESS) break;
+      result = registry_.SetValue(key.get(), value.name, value.type, value.data);
+    }
+    return result;
+  });
+  if (code != ERROR_SUCCESS) return code;
   *service = AddHandle(Handle{false, config.name});
   return ERROR_SUCCESS;
 }
@@ -249,7 +251,7 @@ int PosixServiceManager::OpenService(ServiceHandle manager, const std::string& n
   const auto it = handles_.find(manager);
   if (it == handles_.end() || !it->second.isManager) return ERROR_INVALID_HANDLE;
   if (!ValidServiceName(name)) return ERROR_INVALID_NAME;
-  if (CompletePendingDelete(name)) return ERROR_SERVICE_DOES_NOT_EXIST;
+  if (CompletePendingDelete(registry_, paths_, name)) return ERROR_SERVICE_DOES_NOT_EXIST;
   ServiceConfig config;
   if (const int code = ReadConfig(name, &config, nullptr); code != ERROR_SUCCESS) return code;
   *service = AddHandle(Handle{false, config.name});
@@ -259,21 +261,20 @@ int PosixServiceManager::OpenService(ServiceHandle manager, const std::string& n
 int PosixServiceManager::DeleteService(ServiceHandle service) {
   std::string name;
   if (const int code = ServiceName(service, &name); code != ERROR_SUCCESS) return code;
-  ServiceConfig config;
-  bool marked = false;
-  if (const int code = ReadConfig(name, &config, &marked); code != ERROR_SUCCESS) return code;
-  if (marked) return ERROR_SERVICE_MARKED_FOR_DELETE;
-  const auto live = LiveStatus(name);
-  if (live && live->status.currentState != SERVICE_STOPPED) {
+  return registry_.Atomically(true, [&] {
+    ServiceConfig config;
+    bool marked = false;
+    if (const int code = ReadConfig(name, &config, &marked); code != ERROR_SUCCESS) return code;
+    if (marked) return ERROR_SERVICE_MARKED_FOR_DELETE;
+    if (!ServiceRunsOrStarts(paths_, name)) return DeleteServiceKey(registry_, name);
     ScopedRegistryKey key(registry_);
-    int code = registry_.OpenKey(HKEY_LOCAL_MACHINE, ServiceKeyPath(name), KEY_ALL_ACCESS,
-                                 key.out());
+    int code =
+        registry_.OpenKey(HKEY_LOCAL_MACHINE, ServiceKeyPath(name), KEY_ALL_ACCESS, key.out());
     if (code == ERROR_SUCCESS) {
       code = registry_.SetValue(key.get(), "DeleteFlag", REG_DWORD, RegistryDwordData(1));
     }
     return code;
-  }
-  return DeleteServiceKey(registry_, name);
+  });
 }
 
 int PosixServiceManager::WaitForConnect(const std::string& name, pid_t pid) {
@@ -285,7 +286,8 @@ int PosixServiceManager::WaitForConnect(const std::string& name, pid_t pid) {
   };
   for (int waited = 0; waited <= startTimeoutMs_; waited += kPollMilliseconds) {
     if (connected()) return ERROR_SUCCESS;
-    if (!LiveProcessStartTime(pid)) return connected() ? ERROR_SUCCESS : ERROR_SERVICE_REQUEST_TIMEOUT;
+    if (!LiveProcessStartTime(pid))
+      return connected() ? ERROR_SUCCESS : ERROR_SERVICE_REQUEST_TIMEOUT;
     PauseBriefly();
   }
   return ERROR_SERVICE_REQUEST_TIMEOUT;
@@ -294,20 +296,22 @@ int PosixServiceManager::WaitForConnect(const std::string& name, pid_t pid) {
 int PosixServiceManager::StartService(ServiceHandle service) {
   std::string name;
   if (const int code = ServiceName(service, &name); code != ERROR_SUCCESS) return code;
-  if (CompletePendingDelete(name)) return ERROR_SERVICE_DOES_NOT_EXIST;
-  ServiceConfig config;
-  bool marked = false;
-  if (const int code = ReadConfig(name, &config, &marked); code != ERROR_SUCCESS) return code;
-  if (marked) return ERROR_SERVICE_MARKED_FOR_DELETE;
-  if (config.startType == SERVICE_DISABLED) return ERROR_SERVICE_DISABLED;
+  if (CompletePendingDelete(registry_, paths_, name)) return ERROR_SERVICE_DOES_NOT_EXIST;
 
-  // Two managers starting the same service at once must not both launch it.
+  // Two managers starting the same service at once must not both launch it, and a deletion
+  // decided while the lock is held waits for the service to stop (ServiceRunsOrStarts): so the
+  // registration is read only once the lock is held.
   const std::string runDirectory = ServiceRunDirectory(paths_, name);
   if (!MakeDirectories(runDirectory)) return ERROR_ACCESS_DENIED;
   UniqueFd lock(::open((runDirectory + "/start.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
   if (!lock.valid() || ::flock(lock.get(), LOCK_EX) != 0) return ERROR_ACCESS_DENIED;
 
-  const auto live = LiveStatus(name);
+  ServiceConfig config;
+  bool marked = false;
+  if (const int code = ReadConfig(name, &config, &marked); code != ERROR_SUCCESS) return code;
+  if (marked) return ERROR_SERVICE_MARKED_FOR_DELETE;
+  if (config.startType == SERVICE_DISABLED) return ERROR_SERVICE_DISABLED;
+  const auto live = LiveServiceStatus(paths_, name);
   if (live && live->status.currentState != SERVICE_STOPPED) return ERROR_SERVICE_ALREADY_RUNNING;
 
   std::vector<std::pair<std::string, std::string>> set{{kServiceNameVariable, config.name}};
@@ -318,7 +322,8 @@ int PosixServiceManager::StartService(ServiceHandle service) {
     set.emplace_back("TAMRIX_SYSROOT", paths_.root);
   }
   pid_t pid = 0;
-  const int error = LaunchDetached(HostProgramPath(config.imagePath), EnvironmentWith(set, remove), &pid);
+  const int error =
+      LaunchDetached(HostProgramPath(config.imagePath), EnvironmentWith(set, remove), &pid);
   if (error != 0) return LaunchErrorCode(error);
   return WaitForConnect(name, pid);
 }
@@ -338,7 +343,8 @@ int PosixServiceManager::SendControl(const std::string& name, std::uint32_t cont
   ::setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   ::setsockopt(socket.get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
   if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    return LiveStatus(name) ? ERROR_SERVICE_REQUEST_TIMEOUT : ERROR_SERVICE_NOT_ACTIVE;
+    return LiveServiceStatus(paths_, name) ? ERROR_SERVICE_REQUEST_TIMEOUT
+                                           : ERROR_SERVICE_NOT_ACTIVE;
   }
   unsigned char request[4];
   for (int i = 0; i < 4; ++i) request[i] = static_cast<unsigned char>((control >> (8 * i)) & 0xFF);
@@ -366,7 +372,7 @@ int PosixServiceManager::ControlService(ServiceHandle service, std::uint32_t con
   }
   ServiceConfig config;
   if (const int code = ReadConfig(name, &config, nullptr); code != ERROR_SUCCESS) return code;
-  const auto live = LiveStatus(name);
+  const auto live = LiveServiceStatus(paths_, name);
   if (!live || live->status.currentState == SERVICE_STOPPED) {
     *status = CurrentStatus(name, config);
     return ERROR_SERVICE_NOT_ACTIVE;
@@ -409,28 +415,31 @@ int PosixServiceManager::ChangeServiceConfig(ServiceHandle service, std::uint32_
   if (!typeOk || !startOk || !errorOk || (imagePath != nullptr && imagePath->empty())) {
     return ERROR_INVALID_PARAMETER;
   }
-  ServiceConfig config;
-  bool marked = false;
-  if (const int code = ReadConfig(name, &config, &marked); code != ERROR_SUCCESS) return code;
-  if (marked) return ERROR_SERVICE_MARKED_FOR_DELETE;
-  ScopedRegistryKey key(registry_);
-  int code = registry_.OpenKey(HKEY_LOCAL_MACHINE, ServiceKeyPath(name), KEY_ALL_ACCESS, key.out());
-  const auto setDword = [&](const char* value, std::uint32_t number) {
-    if (code == ERROR_SUCCESS && number != SERVICE_NO_CHANGE) {
-      code = registry_.SetValue(key.get(), value, REG_DWORD, RegistryDwordData(number));
-    }
-  };
-  const auto setText = [&](const char* value, std::uint32_t type, const std::string* text) {
-    if (code == ERROR_SUCCESS && text != nullptr) {
-      code = registry_.SetValue(key.get(), value, type, RegistryStringData(*text));
-    }
-  };
-  setDword("Type", serviceType);
-  setDword("Start", startType);
-  setDword("ErrorControl", errorControl);
-  setText("ImagePath", REG_EXPAND_SZ, imagePath);
-  setText("DisplayName", REG_SZ, displayName);
-  return code;
+  return registry_.Atomically(true, [&] {
+    ServiceConfig config;
+    bool marked = false;
+    int code = ReadConfig(name, &config, &marked);
+    if (code != ERROR_SUCCESS) return code;
+    if (marked) return ERROR_SERVICE_MARKED_FOR_DELETE;
+    ScopedRegistryKey key(registry_);
+    code = registry_.OpenKey(HKEY_LOCAL_MACHINE, ServiceKeyPath(name), KEY_ALL_ACCESS, key.out());
+    const auto setDword = [&](const char* value, std::uint32_t number) {
+      if (code == ERROR_SUCCESS && number != SERVICE_NO_CHANGE) {
+        code = registry_.SetValue(key.get(), value, REG_DWORD, RegistryDwordData(number));
+      }
+    };
+    const auto setText = [&](const char* value, std::uint32_t type, const std::string* text) {
+      if (code == ERROR_SUCCESS && text != nullptr) {
+        code = registry_.SetValue(key.get(), value, type, RegistryStringData(*text));
+      }
+    };
+    setDword("Type", serviceType);
+    setDword("Start", startType);
+    setDword("ErrorControl", errorControl);
+    setText("ImagePath", REG_EXPAND_SZ, imagePath);
+    setText("DisplayName", REG_SZ, displayName);
+    return code;
+  });
 }
 
 }  // namespace tamrix

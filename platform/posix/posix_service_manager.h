@@ -1,13 +1,12 @@
 #pragma once
 
 #include <map>
-#include <optional>
 #include <string>
 
 #include "platform/machine_paths.h"
+#include "platform/posix/service_run_state.h"
 #include "platform/registry.h"
 #include "platform/service_manager.h"
-#include "platform/posix/service_run_state.h"
 
 namespace tamrix {
 
@@ -19,7 +18,9 @@ inline constexpr const char* kServicesKeyPath = "SYSTEM\\CurrentControlSet\\Serv
 // DeleteFlag while a deletion waits for the service to stop). A started service runs detached and
 // publishes its status in the run directory (service_run_state.h); there is no manager process.
 // A deletion that waited is completed by the service's dispatcher when it stops, or by the next
-// manager call that finds the service gone.
+// manager call that finds the service gone. Every decision that leads to a registry change is
+// taken in the same registry batch as the change, so managers and dispatchers in any number of
+// processes never act on a registration that another has replaced in between.
 class PosixServiceManager final : public ServiceManager {
  public:
   PosixServiceManager(MachinePaths paths, Registry& registry);
@@ -36,9 +37,9 @@ class PosixServiceManager final : public ServiceManager {
                      ServiceStatusReport* status) override;
   int QueryServiceStatus(ServiceHandle service, ServiceStatusReport* status) override;
   int QueryServiceConfig(ServiceHandle service, ServiceConfig* config) override;
-  int ChangeServiceConfig(ServiceHandle service, std::uint32_t serviceType,
-                          std::uint32_t startType, std::uint32_t errorControl,
-                          const std::string* imagePath, const std::string* displayName) override;
+  int ChangeServiceConfig(ServiceHandle service, std::uint32_t serviceType, std::uint32_t startType,
+                          std::uint32_t errorControl, const std::string* imagePath,
+                          const std::string* displayName) override;
 
   // How long a start waits for the program to connect and a control for its answer.
   void SetTimeouts(int startMilliseconds, int controlMilliseconds);
@@ -52,11 +53,7 @@ class PosixServiceManager final : public ServiceManager {
   int ServiceName(ServiceHandle handle, std::string* name) const;
   ServiceHandle AddHandle(Handle handle);
   int ReadConfig(const std::string& name, ServiceConfig* config, bool* markedForDelete);
-  // The published status when the service's process is alive.
-  std::optional<PublishedStatus> LiveStatus(const std::string& name);
   ServiceStatusReport CurrentStatus(const std::string& name, const ServiceConfig& config);
-  // Finishes a deletion that waited for the service to stop; true when the service is gone.
-  bool CompletePendingDelete(const std::string& name);
   int SendControl(const std::string& name, std::uint32_t control, ServiceStatusReport* status);
   int WaitForConnect(const std::string& name, pid_t pid);
 
@@ -68,9 +65,10 @@ class PosixServiceManager final : public ServiceManager {
   int controlTimeoutMs_ = 30000;
 };
 
-// Deletes the service's registry key with everything below it.
-int DeleteServiceKey(Registry& registry, const std::string& name);
-// True when the registration carries a pending deletion.
-bool ServiceMarkedForDelete(Registry& registry, const std::string& name);
+// Finishes a deletion that waited for the service to stop, when the registration is marked and
+// the service neither runs nor is being started; true when it deleted the registration. The
+// check and the deletion are one registry batch, so when several processes try, one deletes,
+// and never a registration created after the one that was marked.
+bool CompletePendingDelete(Registry& registry, const MachinePaths& paths, const std::string& name);
 
 }  // namespace tamrix

@@ -1,9 +1,14 @@
 #include "platform/posix/service_run_state.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 
 #include "platform/posix/posix_file_system.h"
+#include "platform/posix/unique_fd.h"
 #include "platform/registry_hive.h"
 
 namespace tamrix {
@@ -57,13 +62,38 @@ std::string ServiceControlSocketPath(const MachinePaths& paths, std::string_view
   return ServiceRunDirectory(paths, serviceName) + "/control.sock";
 }
 
+std::optional<PublishedStatus> LiveServiceStatus(const MachinePaths& paths,
+                                                 std::string_view serviceName) {
+  const auto text = PosixFileSystem().ReadFile(ServiceStatusPath(paths, serviceName));
+  if (!text) return std::nullopt;
+  const auto published = ParsePublishedStatus(*text);
+  if (!published) return std::nullopt;
+  const auto startTime = LiveProcessStartTime(published->pid);
+  if (!startTime || *startTime != published->startTime) return std::nullopt;
+  return published;
+}
+
+bool ServiceRunsOrStarts(const MachinePaths& paths, std::string_view serviceName) {
+  const auto live = LiveServiceStatus(paths, serviceName);
+  if (live && live->status.currentState != SERVICE_STOPPED) return true;
+  // A starter holds the lock from before the launch until the program has published its status.
+  const std::string lockPath = ServiceRunDirectory(paths, serviceName) + "/start.lock";
+  UniqueFd lock(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!lock.valid()) return false;
+  int result;
+  do {
+    result = ::flock(lock.get(), LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  return result != 0 && errno == EWOULDBLOCK;
+}
+
 std::string FormatPublishedStatus(const PublishedStatus& published) {
   const ServiceStatusReport& s = published.status;
   char line[256];
   std::snprintf(line, sizeof line, "%d %" PRIu64 " %u %u %u %u %u %u %u\n",
-                static_cast<int>(published.pid), published.startTime, s.serviceType,
-                s.currentState, s.controlsAccepted, s.win32ExitCode, s.serviceSpecificExitCode,
-                s.checkPoint, s.waitHint);
+                static_cast<int>(published.pid), published.startTime, s.serviceType, s.currentState,
+                s.controlsAccepted, s.win32ExitCode, s.serviceSpecificExitCode, s.checkPoint,
+                s.waitHint);
   return line;
 }
 
@@ -123,10 +153,9 @@ std::optional<std::uint64_t> LiveProcessStartTime(pid_t pid) {
 
 std::array<unsigned char, kStatusWireSize> EncodeStatus(const ServiceStatusReport& s) {
   std::array<unsigned char, kStatusWireSize> bytes{};
-  const std::uint32_t fields[7] = {s.serviceType,   s.currentState,
-                                   s.controlsAccepted, s.win32ExitCode,
-                                   s.serviceSpecificExitCode, s.checkPoint,
-                                   s.waitHint};
+  const std::uint32_t fields[7] = {
+      s.serviceType, s.currentState, s.controlsAccepted, s.win32ExitCode, s.serviceSpecificExitCode,
+      s.checkPoint,  s.waitHint};
   for (int i = 0; i < 7; ++i) PutLittleEndian(bytes.data() + 4 * i, fields[i]);
   return bytes;
 }

@@ -20,7 +20,7 @@ namespace tamrix {
 //                 pid from the service's own
 //   control.sock  the dispatcher's stream socket: a control is 4 bytes (little-endian code), the
 //                 answer the 28 bytes of the status after the handler ran
-//   start.lock    held by the manager while it starts the service
+//   start.lock    held by the manager while it starts the service, until the program connects
 struct PublishedStatus {
   pid_t pid = 0;
   std::uint64_t startTime = 0;
@@ -37,6 +37,12 @@ std::string ServiceControlSocketPath(const MachinePaths& paths, std::string_view
 
 std::string FormatPublishedStatus(const PublishedStatus& published);
 std::optional<PublishedStatus> ParsePublishedStatus(std::string_view text);
+
+// The status the service published, when the process that published it still lives.
+std::optional<PublishedStatus> LiveServiceStatus(const MachinePaths& paths,
+                                                 std::string_view serviceName);
+// True while the service runs in any state but STOPPED, or a manager is starting it.
+bool ServiceRunsOrStarts(const MachinePaths& paths, std::string_view serviceName);
 
 // The start time of a live process; nothing when it is gone or a zombie.
 std::optional<std::uint64_t> LiveProcessStartTime(pid_t pid);

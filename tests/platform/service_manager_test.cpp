@@ -257,6 +257,33 @@ TEST_F(ServiceManagerTest, DeletingARunningServiceWaitsForItsStop) {
   EXPECT_EQ(manager.CreateService(scm, TestServiceConfig(), SERVICE_ALL_ACCESS, &other), 0);
 }
 
+// Uninstalling a running service and installing it again as soon as the manager allows: the old
+// service's dispatcher and this manager both try to complete the deletion, and neither may take
+// the new registration with it.
+TEST_F(ServiceManagerTest, ARegistrationMadeRightAfterADeletionStays) {
+  ServiceHandle service = Install();
+  for (int round = 0; round < 10; ++round) {
+    ASSERT_EQ(manager.StartService(service), 0);
+    ASSERT_TRUE(Reaches(service, SERVICE_RUNNING));
+    const pid_t old = ServicePid();
+    ASSERT_EQ(manager.DeleteService(service), 0);
+    ServiceStatusReport status;
+    ASSERT_EQ(manager.ControlService(service, SERVICE_CONTROL_STOP, &status), 0);
+    // No pause between tries: the race is lost in the moment the old service stops.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int created = ERROR_SERVICE_MARKED_FOR_DELETE;
+    while (created == ERROR_SERVICE_MARKED_FOR_DELETE && std::chrono::steady_clock::now() < deadline) {
+      created = manager.CreateService(scm, TestServiceConfig(), SERVICE_ALL_ACCESS, &service);
+    }
+    ASSERT_EQ(created, 0) << "round " << round;
+    ASSERT_TRUE(Eventually([&] { return !LiveProcessStartTime(old); }));
+    ServiceConfig config;
+    ASSERT_EQ(manager.QueryServiceConfig(service, &config), 0) << "round " << round;
+    EXPECT_EQ(config.imagePath, TAMRIX_TEST_SERVICE);
+    EXPECT_EQ(config.displayName, "Test Service");
+  }
+}
+
 TEST_F(ServiceManagerTest, AKilledServiceMarkedForDeletionGoesAtTheNextLook) {
   const ServiceHandle service = Install();
   ASSERT_EQ(manager.StartService(service), 0);
