@@ -88,10 +88,16 @@ int LaunchDetached(const std::string& path, const std::vector<std::string>& envi
 
   UniqueFd devNull(::open("/dev/null", O_RDWR | O_CLOEXEC));
   if (!devNull.valid()) return errno;
-  int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return errno;
-  UniqueFd readEnd(pipeFds[0]);
-  UniqueFd writeEnd(pipeFds[1]);
+  // Two pipes, since the two children write at no set order: the middle child reports the
+  // program's pid, the program itself why its exec failed (its end closes on a good exec).
+  int pidFds[2];
+  if (::pipe2(pidFds, O_CLOEXEC) != 0) return errno;
+  UniqueFd pidRead(pidFds[0]);
+  UniqueFd pidWrite(pidFds[1]);
+  int execFds[2];
+  if (::pipe2(execFds, O_CLOEXEC) != 0) return errno;
+  UniqueFd execRead(execFds[0]);
+  UniqueFd execWrite(execFds[1]);
 
   const pid_t middle = ::fork();
   if (middle < 0) return errno;
@@ -100,21 +106,22 @@ int LaunchDetached(const std::string& path, const std::vector<std::string>& envi
     setsid();
     const pid_t grandchild = fork();
     if (grandchild == 0) {
-      RunGrandchild(argv[0], argv.data(), envp.data(), devNull.get(), writeEnd.get());
+      RunGrandchild(argv[0], argv.data(), envp.data(), devNull.get(), execWrite.get());
     }
     const int sent = grandchild > 0 ? static_cast<int>(grandchild) : -errno;
-    (void)!write(writeEnd.get(), &sent, sizeof sent);
+    (void)!write(pidWrite.get(), &sent, sizeof sent);
     _exit(grandchild > 0 ? 0 : 1);
   }
-  writeEnd.Reset();
+  pidWrite.Reset();
+  execWrite.Reset();
   int status = 0;
   while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
   }
   int sent = 0;
-  if (!ReadExactly(readEnd.get(), &sent, sizeof sent)) return ECHILD;
+  if (!ReadExactly(pidRead.get(), &sent, sizeof sent)) return ECHILD;
   if (sent < 0) return -sent;
   int execError = 0;
-  if (ReadExactly(readEnd.get(), &execError, sizeof execError)) return execError;
+  if (ReadExactly(execRead.get(), &execError, sizeof execError)) return execError;
   *pid = static_cast<pid_t>(sent);
   return 0;
 }

@@ -185,7 +185,12 @@ TEST_F(ServiceManagerTest, StartAndEveryControlMoveTheServiceThroughItsStates) {
   };
   for (const auto& step : steps) {
     ASSERT_EQ(manager.ControlService(service, step.control, &status), 0) << step.control;
-    EXPECT_EQ(status.currentState, step.state) << step.control;
+    // The answer is the status when it is sent: the service may already have finished stopping.
+    const bool stopped = step.control == SERVICE_CONTROL_STOP &&
+                         status.currentState == SERVICE_STOPPED;
+    if (!stopped) {
+      EXPECT_EQ(status.currentState, step.state) << step.control;
+    }
   }
   ASSERT_TRUE(Reaches(service, SERVICE_STOPPED));
   ASSERT_EQ(manager.QueryServiceStatus(service, &status), 0);
