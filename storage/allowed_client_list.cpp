@@ -19,9 +19,30 @@ int CompareClientIds(const ClientId& a, const ClientId& b) {
   return std::memcmp(a.bytes.data(), b.bytes.data(), a.length);
 }
 
+bool SortsBefore(const AllowedClient& a, const AllowedClient& b) {
+  return CompareClientIds(a.id, b.id) < 0;
+}
+
+// The first entry not before id; the list is sorted, so this is where id is or belongs.
+std::vector<AllowedClient>::const_iterator FindPlace(const std::vector<AllowedClient>& entries,
+                                                     const ClientId& id) {
+  return std::lower_bound(entries.begin(), entries.end(), id,
+                          [](const AllowedClient& entry, const ClientId& key) {
+                            return CompareClientIds(entry.id, key) < 0;
+                          });
+}
+
+// Bytes past the length stay zero, whatever the caller's held.
+ClientId StoredCopy(const ClientId& id) {
+  ClientId stored;
+  stored.length = id.length;
+  std::copy_n(id.bytes.begin(), id.length, stored.bytes.begin());
+  return stored;
+}
+
 // One line: "LL," then L times "BB," then the comment. Nothing when the line does not begin with
 // a hex digit or ends before its bytes do. A length the list refuses is still read here (its
-// bytes are never stored), so the insert is the one place that refuses it.
+// bytes are never stored), so the list is the one place that refuses it.
 std::optional<AllowedClient> ParseClientLine(std::string_view line) {
   FieldCursor cursor(line);
   if (!cursor.AtHexDigit()) return std::nullopt;
@@ -46,25 +67,32 @@ std::optional<AllowedClient> ParseClientLine(std::string_view line) {
 
 int AllowedClientList::InsertAllowedClient(const ClientId& id, std::string comment) {
   if (!id.IsValid()) return -1;
-  auto it = entries_.begin();
-  for (; it != entries_.end(); ++it) {
-    const int order = CompareClientIds(id, it->id);
-    if (order == 0) return -1;
-    if (order < 0) break;
-  }
-  ClientId stored;  // bytes past the length stay zero, whatever the caller's held
-  stored.length = id.length;
-  std::copy_n(id.bytes.begin(), id.length, stored.bytes.begin());
-  entries_.insert(it, AllowedClient{stored, std::move(comment)});
+  const auto place = FindPlace(entries_, id);
+  if (place != entries_.end() && CompareClientIds(place->id, id) == 0) return -1;
+  entries_.insert(place, AllowedClient{StoredCopy(id), std::move(comment)});
   return 0;
+}
+
+int AllowedClientList::AssignAllowedClients(std::vector<AllowedClient> clients) {
+  entries_.clear();
+  const std::size_t offered = clients.size();
+  std::erase_if(clients, [](const AllowedClient& client) { return !client.id.IsValid(); });
+  for (AllowedClient& client : clients) client.id = StoredCopy(client.id);
+  // Stable, so that of equal identifiers the one met first is the one unique keeps.
+  std::stable_sort(clients.begin(), clients.end(), SortsBefore);
+  const auto kept = std::unique(clients.begin(), clients.end(),
+                                [](const AllowedClient& a, const AllowedClient& b) {
+                                  return CompareClientIds(a.id, b.id) == 0;
+                                });
+  clients.erase(kept, clients.end());
+  entries_ = std::move(clients);
+  return static_cast<int>(offered - entries_.size());
 }
 
 int AllowedClientList::IsAllowedClient(const ClientId& id) const {
   if (!id.IsValid()) return 0;
-  for (const AllowedClient& entry : entries_) {
-    if (entry.id == id) return 1;
-  }
-  return 0;
+  const auto place = FindPlace(entries_, id);
+  return place != entries_.end() && place->id == id ? 1 : 0;
 }
 
 bool AllowedClientList::RemoveAt(std::size_t index) {
@@ -74,17 +102,18 @@ bool AllowedClientList::RemoveAt(std::size_t index) {
 }
 
 int ParseAllowedClientList(std::string_view fileBytes, AllowedClientList& list) {
-  list.ClearAllowedClientList();
+  std::vector<AllowedClient> clients;
   int skipped = 0;
   LineReader lines(fileBytes);
   while (const auto line = lines.Next()) {
     if (IsBlankText(*line)) continue;
-    auto client = ParseClientLine(*line);
-    if (!client || list.InsertAllowedClient(client->id, std::move(client->comment)) != 0) {
+    if (auto client = ParseClientLine(*line)) {
+      clients.push_back(std::move(*client));
+    } else {
       ++skipped;
     }
   }
-  return skipped;
+  return skipped + list.AssignAllowedClients(std::move(clients));
 }
 
 std::string FormatAllowedClientList(const AllowedClientList& list) {
@@ -105,7 +134,8 @@ std::string FormatAllowedClientList(const AllowedClientList& list) {
 int LoadAllowedClientList(FileSystem& files, const std::string& windowsDirectory,
                           AllowedClientList& list) {
   list.ClearAllowedClientList();
-  const auto bytes = files.ReadFile(JoinPath(windowsDirectory, std::string(kAllowedClientFileName)));
+  const auto bytes =
+      files.ReadFile(JoinPath(windowsDirectory, std::string(kAllowedClientFileName)));
   if (!bytes) return -1;
   ParseAllowedClientList(*bytes, list);
   return 0;

@@ -25,6 +25,10 @@ class AllowedClientList {
  public:
   // 0 when inserted in its sorted place; -1 for length 0, length above 17 or a duplicate.
   int InsertAllowedClient(const ClientId& id, std::string comment = {});
+  // Empties the list, then takes the clients as InsertAllowedClient would one by one in their
+  // order (of equal identifiers the first stays), with one sort in place of a search and a shift
+  // per client, so a long file loads in n log n. Returns how many were refused.
+  int AssignAllowedClients(std::vector<AllowedClient> clients);
   // 1 when an entry equal to the identifier is listed, else 0.
   int IsAllowedClient(const ClientId& id) const;
   void ClearAllowedClientList() { entries_.clear(); }

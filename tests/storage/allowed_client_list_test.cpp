@@ -1,9 +1,10 @@
+#include "storage/allowed_client_list.h"
+
 #include <gtest/gtest.h>
 
 #include <initializer_list>
 #include <string>
 
-#include "storage/allowed_client_list.h"
 #include "tests/fakes/fake_file_system.h"
 
 namespace tamrix {
@@ -74,11 +75,11 @@ TEST(AllowedClientList, LookupNeedsLengthAndBytesToMatch) {
 
 TEST(ParseAllowedClientList, SkipsLinesItCannotTake) {
   const char* const skipped[] = {
-      "00,foo\r\n",                                                          // length 0
-      "12,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,x\r\n",      // length 18
-      "07,01,00,80,C8,12,34,taro\r\n",                                       // fewer bytes than said
-      "07,01,00,80,C8,12,34\r\n",                                            // line ends early
-      " 07,01,00,80,C8,12,34,56,x\r\n",                                      // no hex digit first
+      "00,foo\r\n",                                                      // length 0
+      "12,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,x\r\n",  // length 18
+      "07,01,00,80,C8,12,34,taro\r\n",                                   // fewer bytes than said
+      "07,01,00,80,C8,12,34\r\n",                                        // line ends early
+      " 07,01,00,80,C8,12,34,56,x\r\n",                                  // no hex digit first
       "#07,01,00,80,C8,12,34,56,x\r\n",
       "taro\r\n",
       "07;01,00,80,C8,12,34,56,x\r\n",
@@ -98,6 +99,28 @@ TEST(ParseAllowedClientList, DuplicateLinesLoadOnce) {
   EXPECT_EQ(ParseAllowedClientList("02,01,AA,one\r\n02,01,aa,two\r\n", list), 1);
   ASSERT_EQ(list.entries().size(), 1u);
   EXPECT_EQ(list.entries()[0].comment, "one");
+}
+
+TEST(ParseAllowedClientList, LongUnorderedFileLoadsAsInsertingLineByLine) {
+  // Unordered, mostly repeats with comments of their own, a few refused: a load that loses,
+  // misplaces or keeps the wrong one of equal entries shows.
+  std::string file;
+  AllowedClientList oneByOne;
+  int refused = 0;
+  for (std::uint32_t n = 0; n < 3000; ++n) {
+    const std::uint32_t key = (n * 2654435761u) >> 22;
+    ClientId id = Id({1, static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(key >> 8)});
+    id.length = n % 500 == 7 ? 0 : static_cast<std::uint8_t>(key % 3 + 1);
+    AllowedClientList single;
+    single.InsertAllowedClient(id, "c" + std::to_string(n));
+    file += id.IsValid() ? FormatAllowedClientList(single) : "00,refused\r\n";
+    if (oneByOne.InsertAllowedClient(id, "c" + std::to_string(n)) != 0) ++refused;
+  }
+  AllowedClientList loaded;
+  EXPECT_EQ(ParseAllowedClientList(file, loaded), refused);
+  EXPECT_EQ(FormatAllowedClientList(loaded), FormatAllowedClientList(oneByOne));
+  for (const auto& entry : oneByOne.entries()) EXPECT_EQ(loaded.IsAllowedClient(entry.id), 1);
+  EXPECT_EQ(loaded.IsAllowedClient(Id({1, 0xFF, 0xFF})), 0);  // keys stop at 0x3FF
 }
 
 TEST(ParseAllowedClientList, CommentRunsToTheLineEnd) {
@@ -145,8 +168,10 @@ TEST(FormatAllowedClientList, WritesTheExactLinesAndReadsBack) {
   EXPECT_EQ(file,
             "01,FF,\r\n"
             "02,01,02,two words??03,01,02,03,\r\n"
-            "02,01,03," + std::string(79, 'z') + "\r\n"
-            "07,01,00,80,C8,12,34,56,taro\r\n");
+            "02,01,03," +
+                std::string(79, 'z') +
+                "\r\n"
+                "07,01,00,80,C8,12,34,56,taro\r\n");
   AllowedClientList back;
   EXPECT_EQ(ParseAllowedClientList(file, back), 0);
   EXPECT_EQ(Texts(back), Texts(list));
