@@ -43,8 +43,44 @@ class SharedFiles final : public FileSystem {
     std::lock_guard lock(mutex_);
     return files_.ReplaceFile(path, contents);
   }
+  std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) override {
+    std::lock_guard lock(mutex_);
+    auto file = files_.OpenForAppend(path);
+    return file ? std::make_unique<LockedAppend>(mutex_, std::move(file)) : nullptr;
+  }
+  bool RemoveFile(const std::string& path) override {
+    std::lock_guard lock(mutex_);
+    return files_.RemoveFile(path);
+  }
+  std::optional<std::string> MoveAside(const std::string& path,
+                                       const std::string& target) override {
+    std::lock_guard lock(mutex_);
+    return files_.MoveAside(path, target);
+  }
+  int RemoveLeftoverTemporaries(const std::string& path) override {
+    std::lock_guard lock(mutex_);
+    return files_.RemoveLeftoverTemporaries(path);
+  }
 
  private:
+  class LockedAppend final : public AppendFile {
+   public:
+    LockedAppend(std::mutex& mutex, std::unique_ptr<AppendFile> file)
+        : mutex_(mutex), file_(std::move(file)) {}
+    bool Append(std::string_view data) override {
+      std::lock_guard lock(mutex_);
+      return file_->Append(data);
+    }
+    bool Sync() override {
+      std::lock_guard lock(mutex_);
+      return file_->Sync();
+    }
+
+   private:
+    std::mutex& mutex_;
+    std::unique_ptr<AppendFile> file_;
+  };
+
   std::mutex mutex_;
   testing::FakeFileSystem files_;
 };
