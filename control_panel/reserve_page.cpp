@@ -8,6 +8,7 @@
 #include "platform/file_system.h"
 #include "platform/text_encoding.h"
 #include "storage/lease_database.h"
+#include "storage/lease_store.h"
 
 namespace tamrix {
 namespace {
@@ -51,30 +52,30 @@ PoolRange CurrentPool(const PanelSettings& settings) {
                       pool.end != kAddressNone && pool.end >= pool.start;
   if (usable) {
     const std::uint32_t span = pool.end - pool.start;
-    pool.count = span >= static_cast<std::uint32_t>(kReservationSlots)
-                     ? kReservationSlots
-                     : static_cast<int>(span) + 1;
+    pool.count = span >= static_cast<std::uint32_t>(kReservationSlots) ? kReservationSlots
+                                                                       : static_cast<int>(span) + 1;
   }
   return pool;
 }
 
-void LoadReservationTable(FileSystem& files, const std::string& path,
-                          const PanelSettings& settings, ReservationTable& table) {
+void LoadReservationTable(FileSystem& files, const std::string& path, const PanelSettings& settings,
+                          ReservationTable& table) {
   const PoolRange pool = CurrentPool(settings);
   table.Reset(pool.start);
-  const auto bytes = files.ReadFile(path);
-  if (!bytes) return;
-  const auto file = ParseLeaseDatabase(*bytes);
-  if (!file || file->poolStart != pool.start || file->poolEnd != pool.end) return;
-  for (const StoredLease& stored : file->leases) {
+  // The journal a crashed server left is part of the database; the save below folds it in.
+  const LeaseDatabaseRead read = ReadLeaseDatabase(files, LeaseFiles::Beside(path));
+  const LeaseDatabaseFile& file = read.file;
+  if (file.poolStart != pool.start || file.poolEnd != pool.end) return;
+  for (const StoredLease& stored : file.leases) {
     if (LeaseEntry* entry = table.Find(stored.address, pool.count)) RestoreEntry(stored, *entry);
   }
 }
 
-bool SaveReservationTable(FileSystem& files, const std::string& path,
-                          const PanelSettings& settings, const ReservationTable& table) {
+bool SaveReservationTable(FileSystem& files, const std::string& path, const PanelSettings& settings,
+                          const ReservationTable& table) {
   const PoolRange pool = CurrentPool(settings);
-  return files.ReplaceFile(path, FormatLeaseDatabase(pool.start, pool.end, table.entries));
+  return WriteLeaseDatabase(files, LeaseFiles::Beside(path),
+                            FormatLeaseDatabase(pool.start, pool.end, table.entries));
 }
 
 void ReservePage::Load(FileSystem& files, const std::string& path) {

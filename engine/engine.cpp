@@ -1,6 +1,7 @@
 #include "engine/engine.h"
 
 #include <array>
+#include <cstring>
 #include <system_error>
 
 #include "engine/engine_reporter.h"
@@ -31,6 +32,7 @@ Engine::~Engine() {
 int Engine::EngineStart() {
   if (IsRunning()) return 1;
   socketError_ = 0;
+  startProblem_.clear();
   settings_ = LoadServerSettings(env_.files, env_.windowsDirectory);
   allowedClients_.ClearAllowedClientList();
   // An unreadable list leaves it empty: only reserved clients are served then.
@@ -42,9 +44,14 @@ int Engine::EngineStart() {
   table_ = std::make_unique<LeaseTable>(LeaseTableEnvironment{
       env_.clock, env_.hosts, env_.files, env_.reporter, env_.probe, settings_,
       JoinPath(env_.windowsDirectory, std::string(kLeaseDatabaseFileName)),
-      env_.runMaintenanceThread});
+      env_.runMaintenanceThread, env_.problems});
   if (table_->LeaseTableInit(LeaseTableSettingsFrom(settings_)) != 0) {
-    UndoStart(false);
+    std::string why = table_->InitProblem();
+    if (table_->InitRefusedSettings()) {
+      why = "settings refused: " + why + " in " +
+            JoinPath(env_.windowsDirectory, std::string(kSettingsFileName));
+    }
+    UndoStart(false, std::move(why));
     return 0;
   }
   // Without its socket the server would run and answer nobody; refuse the start instead. The
@@ -52,15 +59,16 @@ int Engine::EngineStart() {
   // serves) must fail without replacing the running server's block with one it then removes.
   socket_ = env_.sockets.OpenServerSocket(socketError_);
   if (!socket_) {
-    UndoStart(false);
+    UndoStart(false, std::string("UDP port 67: ") +
+                         (socketError_ != 0 ? std::strerror(socketError_) : "cannot be opened"));
     return 0;
   }
   if (env_.publication.StartStatusPublication(*table_) != 1) {
-    UndoStart(false);
+    UndoStart(false, "the shared status block cannot be created");
     return 0;
   }
-  processor_ = std::make_unique<RequestProcessor>(*table_, settings_, allowedClients_,
-                                                  env_.reporter);
+  processor_ =
+      std::make_unique<RequestProcessor>(*table_, settings_, allowedClients_, env_.reporter);
   {
     std::lock_guard lock(gateMutex_);
     gate_ = Gate::kOpen;
@@ -69,7 +77,7 @@ int Engine::EngineStart() {
   try {
     server_ = std::thread([this] { ServerThread(); });
   } catch (const std::system_error&) {
-    UndoStart(true);
+    UndoStart(true, "the server thread cannot be started");
     return 0;
   }
   return 1;
@@ -77,7 +85,9 @@ int Engine::EngineStart() {
 
 // Takes back what a start did before it failed. The table is dropped without saving: a start
 // that failed leaves TAMRIX.db as it found it.
-void Engine::UndoStart(bool publicationStarted) {
+void Engine::UndoStart(bool publicationStarted, std::string why) {
+  startProblem_ = std::move(why);
+  env_.problems.Report("cannot start: " + startProblem_);
   processor_.reset();
   socket_.reset();
   if (publicationStarted) env_.publication.StopStatusPublication();

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/problem_log.h"
 #include "storage/allowed_client_list.h"
 #include "storage/server_settings.h"
 
@@ -35,6 +36,7 @@ struct EngineEnvironment {
   EngineReporter& reporter;
   StatusPublication& publication;
   bool runMaintenanceThread = true;
+  ProblemLog& problems = SilentProblemLog();  // why a start failed; lease database trouble
 };
 
 // The running server as a host frame sees it: start, stop, pause, continue, called from one
@@ -46,7 +48,9 @@ class Engine {
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
-  int EngineStart();     // 1 when serving, 0 when the start failed and was undone
+  // 1 when serving, 0 when the start failed and was undone; the reason, naming the setting or
+  // file, then goes to the problem log and stays in StartProblem().
+  int EngineStart();
   int EngineStop();      // always 1
   int EnginePause();     // always 1; returns once the server thread holds between requests
   int EngineContinue();  // always 1
@@ -54,11 +58,13 @@ class Engine {
   bool IsRunning() const { return server_.joinable(); }
   // errno of the last socket setup that failed (0 when it did not), for the host's message.
   int LastSocketError() const { return socketError_; }
+  const std::string& StartProblem() const { return startProblem_; }
 
  private:
   enum class Gate { kOpen, kPaused, kStopping };
 
-  void UndoStart(bool publicationStarted);
+  // Takes back what a start did before it failed, and says why it failed.
+  void UndoStart(bool publicationStarted, std::string why);
   void ServerThread();
   bool HoldWhileClosed();  // false when the thread must end
   void HandleDatagram(std::span<const std::uint8_t> datagram, int interfaceIndex);
@@ -72,6 +78,7 @@ class Engine {
   std::unique_ptr<UdpSocket> socket_;
   std::thread server_;
   int socketError_ = 0;
+  std::string startProblem_;
 
   std::mutex gateMutex_;
   std::condition_variable gateChanged_;

@@ -16,7 +16,9 @@ constexpr std::uint32_t kUnlimitedLeaseTime = 0xFFFFFFFF;
 constexpr std::uint32_t kUnlimitedRenewalTime = 0x1FFFFFFE;
 constexpr std::uint32_t kUnlimitedRebindingTime = 0x1FFFFFFF;
 
-bool IsOverLong(const ClientId& client) { return client.length > kMaxClientIdLength; }
+bool IsOverLong(const ClientId& client) {
+  return client.length > kMaxClientIdLength;
+}
 
 // Identifier and expiry stay behind in a freed entry; nothing reads them while it is free.
 void SetFree(LeaseEntry& entry) {
@@ -41,11 +43,16 @@ void Assign(LeaseEntry& entry, std::uint32_t state, std::string_view hostName,
 
 }  // namespace
 
-LeaseTable::LeaseTable(LeaseTableEnvironment environment) : env_(std::move(environment)) {}
+LeaseTable::LeaseTable(LeaseTableEnvironment environment)
+    : env_(std::move(environment)), files_(LeaseFiles::Beside(env_.databasePath)) {}
 
-LeaseTable::~LeaseTable() { StopMaintenance(); }
+LeaseTable::~LeaseTable() {
+  StopMaintenance();
+}
 
-bool LeaseTable::IsReady() const { return ready_.load(std::memory_order_acquire); }
+bool LeaseTable::IsReady() const {
+  return ready_.load(std::memory_order_acquire);
+}
 
 // Entry i holds address poolStart_ + i from the pool's build on, so the address is its index.
 LeaseEntry* LeaseTable::FindEntryLocked(std::uint32_t address) {
@@ -89,6 +96,7 @@ std::uint32_t LeaseTable::OfferAddress(std::string_view hostName, const ClientId
       if (IsHeld(entry.state)) continue;
       if (probe && AddressAnswersProbe(entry.address)) {
         SetConflict(entry, kConflictHostName);
+        JournalLocked(entry);
         conflicts[conflictCount++] = entry.address;
         continue;
       }
@@ -127,6 +135,7 @@ int LeaseTable::ConfirmRequest(std::uint32_t address, std::string_view hostName,
   const Seconds expiry =
       leaseTime_ == 0 ? 0 : AddSeconds(env_.clock.Now(), static_cast<std::int64_t>(leaseTime_));
   Assign(*entry, LEASE_BOUND, hostName, client, expiry);
+  JournalLocked(*entry);
   return 1;
 }
 
@@ -150,6 +159,7 @@ int LeaseTable::ReleaseAddress(std::uint32_t address, const ClientId& client) {
   if (entry == nullptr || HasReservedBit(entry->state)) return 0;
   if (IsHeld(entry->state) && !client.IsEmpty() && entry->client != client) return 0;
   SetFree(*entry);
+  JournalLocked(*entry);
   return 1;
 }
 
@@ -159,6 +169,7 @@ int LeaseTable::MarkConflict(std::uint32_t address, std::string_view hostName) {
   LeaseEntry* entry = FindEntryLocked(address);
   if (entry == nullptr) return 0;
   SetConflict(*entry, hostName);
+  JournalLocked(*entry);
   return 1;
 }
 
@@ -240,6 +251,11 @@ void LeaseTable::MaintenancePass() {
   for (int i = 0; i < expiredCount; ++i) {
     env_.events.Report(EV_LEASE_EXPIRED, &expired[i].client, expired[i].address);
   }
+  SyncJournal();
+  std::lock_guard guard(lock_);
+  // Replaying a long journal would slow the next start; a failed save is tried again here too.
+  const std::size_t longJournal = 4 * static_cast<std::size_t>(count_) + 64;
+  if (saveDue_ || journalLines_ > longJournal) saveDue_ = !SaveDatabaseLocked() && saveDue_;
 }
 
 std::uint32_t LeaseTable::LeaseTimeValue() const {

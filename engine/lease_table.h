@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -12,9 +13,12 @@
 #include <vector>
 
 #include "common/lease_entry.h"
+#include "platform/problem_log.h"
+#include "storage/lease_store.h"
 
 namespace tamrix {
 
+class AppendFile;
 class Clock;
 class ConflictProbe;
 class EventSink;
@@ -43,13 +47,23 @@ struct LeaseTableEnvironment {
   FileSystem& files;
   EventSink& events;
   ConflictProbe& probe;
-  const ServerSettings& settings;  // OptUsePing, OptPingTry, OptPingWait, read at each offer
-  std::string databasePath;        // TAMRIX.db
+  const ServerSettings& settings;    // OptUsePing, OptPingTry, OptPingWait, read at each offer
+  std::string databasePath;          // TAMRIX.db; the journal TAMRIX.jnl lives beside it
   bool runMaintenanceThread = true;  // tests drive MaintenancePass() themselves
+  ProblemLog& problems = SilentProblemLog();  // an unreadable database, a failed save
 };
+
+// The journal is synced this long after its first unsynced line at the latest.
+inline constexpr int kJournalSyncDelayMs = 500;
 
 // The engine's memory of the pool: one entry per address, guarded by one lock that no
 // operation takes twice. Every operation answers no (0) while the table is not ready.
+//
+// Every change a client is told of, or that must outlive the process (a binding, a release, a
+// conflict mark), is appended to the journal before the operation returns, so before any reply
+// leaves; a crash of the process loses none of them, and a power cut what the last
+// kJournalSyncDelayMs held. TAMRIX.db is written whole at stop and whenever the journal has grown
+// well past the table, and the journal then starts afresh.
 class LeaseTable {
  public:
   explicit LeaseTable(LeaseTableEnvironment environment);
@@ -57,8 +71,12 @@ class LeaseTable {
   LeaseTable(const LeaseTable&) = delete;
   LeaseTable& operator=(const LeaseTable&) = delete;
 
-  int LeaseTableInit(const LeaseTableSettings& settings);  // 0, or -1 on a refused setting
-  void LeaseTableShutdown();  // saves TAMRIX.db, stops maintenance, marks not ready
+  // 0, or -1 on a refused setting or a lease database that can neither be read nor moved aside;
+  // InitProblem() then says which.
+  int LeaseTableInit(const LeaseTableSettings& settings);
+  void LeaseTableShutdown();  // stops maintenance, saves TAMRIX.db, marks not ready
+  const std::string& InitProblem() const { return initProblem_; }
+  bool InitRefusedSettings() const { return initRefusedSettings_; }
 
   std::uint32_t OfferAddress(std::string_view hostName, const ClientId& client);
   int ConfirmRequest(std::uint32_t address, std::string_view hostName, const ClientId& client);
@@ -72,7 +90,8 @@ class LeaseTable {
   std::uint32_t ServerAddress();
 
   // One pass of the maintenance thread: bound entries past expiry enter grace, offered and grace
-  // entries past expiry are freed with report 10001.
+  // entries past expiry are freed with report 10001. It also syncs the journal, rewrites
+  // TAMRIX.db when the journal has grown long, and retries a save that failed.
   void MaintenancePass();
 
   bool IsReady() const;
@@ -99,8 +118,14 @@ class LeaseTable {
   LeaseEntry* FindHeldByClientLocked(const ClientId& client);
   bool AddressAnswersProbe(std::uint32_t address);
   void RebuildPoolLocked(std::uint32_t start, std::uint32_t end, std::uint32_t mask, int count);
-  void LoadDatabase();
-  void SaveDatabase();
+  bool LoadDatabase();
+  // Appends the entry's new state to the journal (opened on the first change of a run).
+  void JournalLocked(const LeaseEntry& entry);
+  bool OpenJournalLocked();
+  // Writes TAMRIX.db whole and drops the journal; says so when it fails, and when it works again.
+  bool SaveDatabaseLocked();
+  void JournalFailedLocked();
+  void SyncJournal();
   bool StartMaintenance();
   void StopMaintenance();
   void MaintenanceLoop();
@@ -122,10 +147,24 @@ class LeaseTable {
   // Set last by init (release), so a thread that sees it set also sees the pool and settings.
   std::atomic<bool> ready_{false};
 
+  LeaseFiles files_;
+  std::string initProblem_;
+  bool initRefusedSettings_ = false;
+  // The journal, under lock_. It is replaced only on the maintenance thread, or while that
+  // thread does not run, so that thread may sync it without the lock.
+  std::shared_ptr<AppendFile> journal_;
+  std::size_t journalLines_ = 0;
+  bool journalUsable_ = false;   // the journal on disk is this pool's and may be appended to
+  bool journalTorn_ = false;     // its last line may be cut short: the next append ends it first
+  bool saveDue_ = false;         // a change may be on no disk: save whole at the next chance
+  bool journalFailing_ = false;  // said; cleared by the next append that works
+  bool saveFailing_ = false;     // said; a save that works says so again
+
   std::thread maintenance_;
   std::mutex maintenanceMutex_;
   std::condition_variable maintenanceWake_;
   bool maintenanceStop_ = false;
+  bool syncDue_ = false;  // under maintenanceMutex_: the journal has unsynced lines
 };
 
 }  // namespace tamrix

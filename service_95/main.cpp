@@ -1,11 +1,11 @@
 // TAMRIXs.exe: the DHCP server as a background process controlled through its window.
 #include <signal.h>
 
-#include <cstring>
 #include <iostream>
 
 #include "platform/machine_paths.h"
 #include "platform/posix/posix_window_system.h"
+#include "platform/posix/stderr_syslog_problem_log.h"
 #include "service_95/engine_control.h"
 #include "service_95/message_loop.h"
 #include "service_95/service_frame.h"
@@ -22,7 +22,8 @@ int main() {  // the command line is ignored
   const MachinePaths paths = MachinePaths::FromEnvironment();
   PosixWindowSystem windows(paths);
   InertEventReporter reporter;  // no event log on this host
-  MachineEngine machine(paths, reporter);
+  StderrSyslogProblemLog problems("TAMRIXs");
+  MachineEngine machine(paths, reporter, problems);
   EngineControl engine(machine.engine());
   SessionDetach session;
   SignalShutdownNotice shutdown;
@@ -30,11 +31,14 @@ int main() {  // the command line is ignored
   ServiceFrame frame(windows, engine, session,
                      [](std::string_view text) { std::cerr << text << std::endl; });
   if (!frame.Launch()) {
-    // A server that cannot have port 67 serves nobody; say why, as nothing else will.
-    if (const int error = machine.engine().LastSocketError(); error != 0) {
-      std::cerr << "TAMRIXs: UDP port 67: " << std::strerror(error) << std::endl;
+    // Another copy serving is what was asked for; anything else is a failure whoever started
+    // this program must learn of. The engine has said why it refused.
+    if (frame.AnotherCopyRuns()) return 0;
+    if (machine.engine().StartProblem().empty()) {
+      problems.Report("cannot start: the window " + std::string(kServiceWindowTitle) +
+                      " cannot be created in " + paths.RunDirectory());
     }
-    return 0;
+    return 1;
   }
   return RunMessageLoop(frame, shutdown);
 }

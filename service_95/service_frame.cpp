@@ -12,6 +12,7 @@ ServiceFrame::~ServiceFrame() = default;
 
 bool ServiceFrame::Launch() {
   if (windows_.FindWindow(kServiceWindowClass, kServiceWindowTitle)) {
+    anotherCopyRuns_ = true;
     warn_(kAlreadyRunningMessage);
     return false;
   }
@@ -21,8 +22,10 @@ bool ServiceFrame::Launch() {
   if (!window_) {
     // Another copy may have taken the window between the look and the creation; that copy
     // serves, and this one says so just as if it had been found first.
-    if (windows_.FindWindow(kServiceWindowClass, kServiceWindowTitle))
+    if (windows_.FindWindow(kServiceWindowClass, kServiceWindowTitle)) {
+      anotherCopyRuns_ = true;
       warn_(kAlreadyRunningMessage);
+    }
     return false;
   }
   WindowProcedure({WM_CREATE, 0, 0});

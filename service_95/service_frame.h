@@ -49,9 +49,11 @@ class ServiceFrame {
   ServiceFrame(const ServiceFrame&) = delete;
   ServiceFrame& operator=(const ServiceFrame&) = delete;
 
-  // Start-up up to the message loop. False when the program must end now (another copy runs,
-  // the window could not be made, or the engine refused to start); the exit code is 0 then too.
+  // Start-up up to the message loop. False when the program must end now: another copy runs
+  // (AnotherCopyRuns(), which is no failure), the window could not be made, or the engine
+  // refused to start.
   bool Launch();
+  bool AnotherCopyRuns() const { return anotherCopyRuns_; }
 
   // The service window procedure; also what a shutdown notice is fed to.
   std::int64_t WindowProcedure(const WindowMessage& message);
@@ -74,6 +76,7 @@ class ServiceFrame {
   std::unique_ptr<Window> window_;
   bool quitPosted_ = false;
   int exitCode_ = 0;
+  bool anotherCopyRuns_ = false;
 };
 
 }  // namespace tamrix

@@ -15,10 +15,11 @@ namespace tamrix {
 
 // The engine on this machine's real pieces: files, clock, resolver, ICMP probe, port 67 and the
 // shared status block. Each host brings its reporter: the managed service writes to the event
-// log, the background process has none and passes the inert one.
+// log, the background process has none and passes the inert one. Problems (a refused start, a
+// lease database that cannot be written) go to the problem log in words.
 class MachineEngine {
  public:
-  MachineEngine(const MachinePaths& paths, EngineReporter& reporter);
+  MachineEngine(const MachinePaths& paths, EngineReporter& reporter, ProblemLog& problems);
   Engine& engine() { return engine_; }
 
  private:

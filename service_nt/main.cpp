@@ -14,6 +14,7 @@
 #include "platform/posix/file_registry.h"
 #include "platform/posix/posix_service_host.h"
 #include "platform/posix/posix_service_manager.h"
+#include "platform/posix/stderr_syslog_problem_log.h"
 #include "platform/posix/syslog_event_log.h"
 #include "platform/posix/system_clock.h"
 #include "service_nt/event_reporter.h"
@@ -62,7 +63,8 @@ int main(int argc, char** argv) {
 
   PosixServiceManager manager(paths, registry);
   PosixServiceHost host(paths, registry);
-  NtMachineEngine engine(paths, reporter);
+  StderrSyslogProblemLog problems("TAMXNTs");
+  NtMachineEngine engine(paths, reporter, problems);
   SystemClock clock;
   NtServiceFrame frame(
       NtFrameEnvironment{manager, host, engine, clock, OwnPath, [](std::string_view text) {

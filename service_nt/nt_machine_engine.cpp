@@ -38,19 +38,21 @@ int NtEngineOperations::EngineContinue() {
 }
 
 struct NtMachineEngine::Pieces {
-  Pieces(const MachinePaths& paths, EventReporter& reporter) : machine(paths, reporter) {}
+  Pieces(const MachinePaths& paths, EventReporter& reporter, ProblemLog& problems)
+      : machine(paths, reporter, problems) {}
 
   MachineEngine machine;
   NtEngineOperations operations{machine.engine()};
 };
 
-NtMachineEngine::NtMachineEngine(const MachinePaths& paths, EventReporter& reporter)
-    : paths_(paths), reporter_(reporter) {}
+NtMachineEngine::NtMachineEngine(const MachinePaths& paths, EventReporter& reporter,
+                                 ProblemLog& problems)
+    : paths_(paths), reporter_(reporter), problems_(problems) {}
 
 NtMachineEngine::~NtMachineEngine() = default;
 
 int NtMachineEngine::EngineStart() {
-  if (!pieces_) pieces_ = std::make_unique<Pieces>(paths_, reporter_);
+  if (!pieces_) pieces_ = std::make_unique<Pieces>(paths_, reporter_, problems_);
   return pieces_->operations.EngineStart();
 }
 int NtMachineEngine::EngineStop() {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/machine_paths.h"
+#include "platform/problem_log.h"
 #include "service_nt/event_reporter.h"
 #include "service_nt/nt_service_frame.h"
 
@@ -40,7 +41,7 @@ class NtEngineOperations final : public NtServiceEngine {
 // the first start, so the command-line switches open no sockets.
 class NtMachineEngine final : public NtServiceEngine {
  public:
-  NtMachineEngine(const MachinePaths& paths, EventReporter& reporter);
+  NtMachineEngine(const MachinePaths& paths, EventReporter& reporter, ProblemLog& problems);
   ~NtMachineEngine() override;
 
   int EngineStart() override;
@@ -54,6 +55,7 @@ class NtMachineEngine final : public NtServiceEngine {
 
   MachinePaths paths_;
   EventReporter& reporter_;
+  ProblemLog& problems_;
   std::unique_ptr<Pieces> pieces_;
 };
 

@@ -7,6 +7,7 @@
 #include "setup/install.h"
 #include "setup/setup_routines.h"
 #include "setup/setup_texts.h"
+#include "storage/lease_store.h"
 
 namespace tamrix {
 namespace {
@@ -39,13 +40,13 @@ struct DataFile {
   std::string_view name;
   int progressAfterNt;
   int progressAfter95;
-  // Letter case does not tell file names apart to the system, but it does here: the control
-  // panel creates its settings file as "TAMRIX.INI", and that one must go too.
-  std::string_view otherSpelling = {};
+  // A file that goes with it: the lease journal with the lease database, and the settings file
+  // as the control panel spells it ("TAMRIX.INI"), since letter case tells names apart here.
+  std::string_view companion = {};
 };
 
 constexpr DataFile kDataFiles[] = {
-    {"TAMRIX.db", 80, 75},
+    {"TAMRIX.db", 80, 75, kLeaseJournalFileName},
     {"TAMRIX.db2", 85, 80},
     {"TAMRIX.ini", 90, 85, "TAMRIX.INI"},
 };
@@ -83,8 +84,8 @@ void RemoveInstallDirectory(SetupEnvironment& env, ProgressScope& progress, int 
 void DeleteDataFiles(SetupEnvironment& env, ProgressScope& progress) {
   for (const DataFile& file : kDataFiles) {
     env.files.DeleteFile(JoinPath(env.windowsDirectory, std::string(file.name)));
-    if (!file.otherSpelling.empty()) {
-      env.files.DeleteFile(JoinPath(env.windowsDirectory, std::string(file.otherSpelling)));
+    if (!file.companion.empty()) {
+      env.files.DeleteFile(JoinPath(env.windowsDirectory, std::string(file.companion)));
     }
     progress.Position(env.isWindows95 ? file.progressAfter95 : file.progressAfterNt);
   }

@@ -67,6 +67,10 @@ std::optional<std::size_t> ParseHeader(std::string_view bytes, LeaseDatabaseFile
 }  // namespace
 
 std::optional<LeaseDatabaseFile> ParseLeaseDatabase(std::string_view fileBytes) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (fileBytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    fileBytes.remove_prefix(kByteOrderMark.size());
+  }
   LeaseDatabaseFile file;
   const auto entriesBegin = ParseHeader(fileBytes, file);
   if (!entriesBegin) return std::nullopt;
@@ -82,30 +86,41 @@ std::optional<LeaseDatabaseFile> ParseLeaseDatabase(std::string_view fileBytes) 
   return file;
 }
 
-std::string FormatLeaseDatabase(std::uint32_t poolStart, std::uint32_t poolEnd,
-                                std::span<const LeaseEntry> entries) {
+std::string FormatLeaseHeader(std::uint32_t poolStart, std::uint32_t poolEnd) {
   std::string out;
   AppendHex(out, poolStart, kWordDigits);
   out += "\r\n";
   AppendHex(out, poolEnd, kWordDigits);
   out += "\r\n";
+  return out;
+}
+
+std::string FormatLeaseLine(const LeaseEntry& entry) {
+  std::string out;
+  if (entry.client.length > kMaxClientIdLength) return out;
+  AppendHex(out, entry.address, kWordDigits);
+  out += ',';
+  AppendHex(out, entry.client.length, kByteDigits);
+  out += ',';
+  for (std::size_t i = 0; i < entry.client.length; ++i) {
+    AppendHex(out, entry.client.bytes[i], kByteDigits);
+    out += ',';
+  }
+  AppendHex(out, entry.state, kWordDigits);
+  out += ',';
+  AppendHex(out, static_cast<std::uint32_t>(entry.expiry), kWordDigits);
+  out += ',';
+  out += ReplaceControlBytes(HostName(entry));
+  out += "\r\n";
+  return out;
+}
+
+std::string FormatLeaseDatabase(std::uint32_t poolStart, std::uint32_t poolEnd,
+                                std::span<const LeaseEntry> entries) {
+  std::string out = FormatLeaseHeader(poolStart, poolEnd);
   for (const LeaseEntry& entry : entries) {
     if (!IsHeld(entry.state) || entry.address < poolStart || entry.address > poolEnd) continue;
-    if (entry.client.length > kMaxClientIdLength) continue;
-    AppendHex(out, entry.address, kWordDigits);
-    out += ',';
-    AppendHex(out, entry.client.length, kByteDigits);
-    out += ',';
-    for (std::size_t i = 0; i < entry.client.length; ++i) {
-      AppendHex(out, entry.client.bytes[i], kByteDigits);
-      out += ',';
-    }
-    AppendHex(out, entry.state, kWordDigits);
-    out += ',';
-    AppendHex(out, static_cast<std::uint32_t>(entry.expiry), kWordDigits);
-    out += ',';
-    out += ReplaceControlBytes(HostName(entry));
-    out += "\r\n";
+    out += FormatLeaseLine(entry);
   }
   return out;
 }

@@ -33,7 +33,8 @@ struct LeaseDatabaseFile {
   int skippedLines = 0;             // malformed lines passed over whole
 };
 
-// Reads the file's bytes. Nothing when the two header numbers cannot be read. A malformed entry
+// Reads the file's bytes. Nothing when the two header numbers cannot be read. A UTF-8 byte-order
+// mark in front, as some editors save one, is passed over. A malformed entry
 // line (bad hex, missing comma, length above 17, too long) is skipped whole and counted; blank
 // lines are passed over without being counted. Numbers may be lower case, have fewer digits than
 // the writer uses and have blanks before them.
@@ -45,6 +46,11 @@ std::optional<LeaseDatabaseFile> ParseLeaseDatabase(std::string_view fileBytes);
 // length is above 17 has no form the readers accept and is left out.
 std::string FormatLeaseDatabase(std::uint32_t poolStart, std::uint32_t poolEnd,
                                 std::span<const LeaseEntry> entries);
+
+// The two header lines, and one CRLF-ended entry line of any state (the journal records frees
+// too); an entry line is empty for an identifier above 17 bytes.
+std::string FormatLeaseHeader(std::uint32_t poolStart, std::uint32_t poolEnd);
+std::string FormatLeaseLine(const LeaseEntry& entry);
 
 // Copies a stored line into the table entry it names (identifier, state, expiry, host name);
 // the entry keeps its address.

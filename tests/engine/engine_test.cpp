@@ -12,6 +12,7 @@
 #include "engine/status_publication.h"
 #include "tests/engine/dhcp_packets.h"
 #include "tests/fakes/fake_clock.h"
+#include "tests/fakes/recording_problem_log.h"
 #include "tests/fakes/fake_conflict_probe.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_host_lookup.h"
@@ -129,7 +130,7 @@ class EngineTest : public ::testing::Test {
   Engine& MakeEngine(ConflictProbe* probeOverride = nullptr) {
     engine = std::make_unique<Engine>(EngineEnvironment{
         kWindows, files, clock, hosts, probeOverride ? *probeOverride : probe, network, reporter,
-        publication, /*runMaintenanceThread=*/false});
+        publication, /*runMaintenanceThread=*/false, problems});
     return *engine;
   }
 
@@ -143,6 +144,7 @@ class EngineTest : public ::testing::Test {
   FakeUdpNetwork network;
   RecordingReporter reporter{steps};
   FakePublication publication{steps};
+  testing::RecordingProblemLog problems;
   std::unique_ptr<Engine> engine;
 };
 
@@ -190,17 +192,25 @@ TEST_F(EngineTest, FailedStartsAreUndone) {
     bool publicationFails;
     int socketError;
     std::vector<std::string> steps;
+    std::string why;  // what the administrator is told
   };
   const Case cases[] = {
       {"settings refused", "[TAMRIX]\r\nOptUseLog=1\r\n", false, 0,
-       {"reports on", "reports off", "close source"}},
+       {"reports on", "reports off", "close source"},
+       "cannot start: settings refused: StartIPAddr is not set in /win/TAMRIX.ini"},
+      {"lease time refused", Settings("OptUseLog=1\r\n") + "LeaseTime=30\r\n", false, 0,
+       {"reports on", "reports off", "close source"},
+       "cannot start: settings refused: LeaseTime 30 is below 60 seconds in /win/TAMRIX.ini"},
       {"publication fails", Settings("OptUseLog=1\r\n"), true, 0,
-       {"reports on", "publication start", "reports off", "close source"}},
+       {"reports on", "publication start", "reports off", "close source"},
+       "cannot start: the shared status block cannot be created"},
       // The port comes first: a server that cannot have it leaves the running one's block be.
       {"port in use", Settings("OptUseLog=1\r\n"), false, EADDRINUSE,
-       {"reports on", "reports off", "close source"}},
+       {"reports on", "reports off", "close source"},
+       "cannot start: UDP port 67: Address already in use"},
       {"no permission", Settings("OptUseLog=1\r\n"), false, EACCES,
-       {"reports on", "reports off", "close source"}},
+       {"reports on", "reports off", "close source"},
+       "cannot start: UDP port 67: Permission denied"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -208,6 +218,7 @@ TEST_F(EngineTest, FailedStartsAreUndone) {
     files.files.clear();
     files.files[kIni] = c.ini;
     files.writes = 0;
+    problems.lines.clear();
     publication.fail = c.publicationFails;
     network.openError = c.socketError;
     Engine& e = MakeEngine();
@@ -218,6 +229,7 @@ TEST_F(EngineTest, FailedStartsAreUndone) {
     EXPECT_EQ(steps, c.steps);
     EXPECT_EQ(files.writes, 0);
     EXPECT_TRUE(Ids().empty());
+    EXPECT_EQ(problems.lines, std::vector<std::string>{c.why});
     if (c.socketError != 0) {
       EXPECT_EQ(e.LastSocketError(), c.socketError);
     }

@@ -86,6 +86,7 @@ class RequestProcessorTest : public ::testing::Test {
  protected:
   void Start(const LeaseTableSettings& pool = PoolSettings()) {
     hosts.thisHost = {0x7F000001, kServer};
+    table.reset();  // one table at a time owns the journal
     table = std::make_unique<LeaseTable>(
         LeaseTableEnvironment{clock, hosts, files, events, probe, settings, kDatabasePath, false});
     ASSERT_EQ(table->LeaseTableInit(pool), 0);
@@ -360,6 +361,7 @@ TEST_F(RequestProcessorTest, DeclineMarksCiaddrElseOption50ElseNothing) {
       {"neither", From(1).Type(DHCPDECLINE), std::nullopt, "0.0.0.0"},
   };
   for (const auto& c : cases) {
+    files.files.clear();  // the marks of the case before last across a restart
     Start();
     events.events.clear();
     EXPECT_FALSE(Exchange(c.packet)) << c.what;

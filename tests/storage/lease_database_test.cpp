@@ -1,9 +1,12 @@
+#include "storage/lease_database.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "storage/lease_database.h"
+#include "storage/lease_store.h"
+#include "tests/fakes/fake_file_system.h"
 
 namespace tamrix {
 namespace {
@@ -72,7 +75,8 @@ TEST(FormatLeaseDatabase, OnlyAddressesInsideThePoolAreWritten) {
 
 TEST(FormatLeaseDatabase, ControlBytesOfAHostNameCannotStartALine) {
   const LeaseEntry entries[] = {
-      Entry(0xC0A80005, LEASE_BOUND, Ethernet(0, 0, 0, 0, 0, 5), "a\r\nC0A80006,00,20000000,0,x", 0),
+      Entry(0xC0A80005, LEASE_BOUND, Ethernet(0, 0, 0, 0, 0, 5), "a\r\nC0A80006,00,20000000,0,x",
+            0),
       Entry(0xC0A80007, LEASE_BOUND, Ethernet(0, 0, 0, 0, 0, 7), "tab\there\x7F", 0),
   };
   const std::string file = FormatLeaseDatabase(kStart, kEnd, entries);
@@ -121,8 +125,8 @@ TEST(LeaseDatabase, RoundTripKeepsEveryField) {
 }
 
 TEST(ParseLeaseDatabase, LowerCaseShortDigitsAndBlanksReadLikeTheWriterForm) {
-  const LeaseDatabaseFile upper = ParseOrFail(std::string(kHeader) +
-                                              "C0A80005,07,01,00,80,C8,12,34,56,20000000,00000000,taro\r\n");
+  const LeaseDatabaseFile upper = ParseOrFail(
+      std::string(kHeader) + "C0A80005,07,01,00,80,C8,12,34,56,20000000,00000000,taro\r\n");
   const LeaseDatabaseFile lower = ParseOrFail(
       "  c0a80001\n\tc0a80032 \n"
       " c0a80005, 7,1,0,80,c8, 12,34,56,\t20000000,0,taro\n");
@@ -171,12 +175,12 @@ TEST(ParseLeaseDatabase, MalformedLineIsSkippedWholeAndTheNextReadsNormally) {
   const char* const malformed[] = {
       "C0A80005,07,01,00,80,C8,12,34,20000000,00000000,short\r\n",  // fewer bytes than announced
       "C0A80005,12,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,20000000,0,x\r\n",
-      "C0A80005,FF,20000000,00000000,x\r\n",  // length far above 17
-      "C0A80005,00,2000000G,00000000,x\r\n",  // non-hex state
-      "C0A80005,00,20000000 00000000,x\r\n",  // missing comma
-      "C0A80005,00,20000000,00000000\r\n",    // no comma after the expiry
-      "C0A80005;00,20000000,00000000,x\r\n",  // no comma after the address
-      "C0A80005,007,20000000,00000000,x\r\n", // more digits than the field holds
+      "C0A80005,FF,20000000,00000000,x\r\n",   // length far above 17
+      "C0A80005,00,2000000G,00000000,x\r\n",   // non-hex state
+      "C0A80005,00,20000000 00000000,x\r\n",   // missing comma
+      "C0A80005,00,20000000,00000000\r\n",     // no comma after the expiry
+      "C0A80005;00,20000000,00000000,x\r\n",   // no comma after the address
+      "C0A80005,007,20000000,00000000,x\r\n",  // more digits than the field holds
       "C0A80005,00,200000000,00000000,x\r\n",
       "hello\r\n",
       ",\r\n",
@@ -219,6 +223,39 @@ TEST(ParseLeaseDatabase, BlankLinesAreNotCountedAndLastLineNeedsNoLineEnd) {
   EXPECT_EQ(file.skippedLines, 0);
   ASSERT_EQ(file.leases.size(), 1u);
   EXPECT_EQ(file.leases[0].hostName, "x");
+}
+
+// What the panel and setup read is TAMRIX.db with the journal folded in, last line winning; a
+// journal written after the pool changed stands alone. A writer folds the journal and drops it.
+TEST(LeaseStore, ReadersSeeTheJournalAndWritersFoldIt) {
+  testing::FakeFileSystem files;
+  const LeaseFiles where = LeaseFiles::In("/win");
+  const ClientId pc = Ethernet(0, 0xA0, 0xC9, 1, 2, 3);
+  const LeaseEntry printer = Entry(kStart + 1, LEASE_RESERVED, pc, "printer", 0);
+  files.files[where.database] = FormatLeaseDatabase(kStart, kEnd, std::vector{printer});
+  files.files[where.journal] = std::string(kHeader) +
+                               FormatLeaseLine(Entry(kStart + 2, LEASE_BOUND, pc, "a", 5)) +
+                               FormatLeaseLine(Entry(kStart + 1, LEASE_FREE, pc, "", 0)) +
+                               FormatLeaseLine(Entry(kStart + 3, LEASE_BOUND, pc, "b", 6)) +
+                               "C0A80005,01";  // cut short by a crash
+  LeaseDatabaseRead read = ReadLeaseDatabase(files, where);
+  EXPECT_EQ(read.status, LeaseDatabaseStatus::kRead);
+  ASSERT_EQ(read.file.leases.size(), 2u);
+  EXPECT_EQ(read.file.leases[0].address, kStart + 2);
+  EXPECT_EQ(read.file.leases[1].hostName, "b");
+  EXPECT_EQ(read.journalLines, 3u);
+  EXPECT_TRUE(read.journalTorn);
+
+  files.files[where.journal] = "C0A80001\r\nC0A80009\r\n";
+  read = ReadLeaseDatabase(files, where);
+  EXPECT_EQ(read.file.poolEnd, kStart + 8);
+  EXPECT_TRUE(read.file.leases.empty());
+
+  files.files[where.database] = "\xEF\xBB\xBF\x00garbage";
+  ASSERT_TRUE(WriteLeaseDatabase(files, where, kHeader));
+  EXPECT_EQ(files.files[where.database], kHeader);
+  EXPECT_EQ(files.files["/win/TAMRIX.db.bad"], "\xEF\xBB\xBF\x00garbage");
+  EXPECT_EQ(files.files.count(where.journal), 0u);
 }
 
 }  // namespace
