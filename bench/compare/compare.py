@@ -3,7 +3,7 @@
 
 Run by hand as root (never from CI):
 
-    sudo python3 bench/compare/compare.py [--bin DIR] [--rounds 3] [--out FILE]
+    sudo python3 bench/compare/compare.py [--bin DIR] [--baseline-bin DIR] [--rounds 3] [--out FILE]
 
 Two network namespaces joined by a veth pair carry all traffic; the script removes them, its
 temporary folder and every process it started on every path out (signal, error or success).
@@ -11,6 +11,7 @@ Nothing is sent in the machine's own network namespace. See bench/README.md for 
 """
 import argparse
 import datetime
+import functools
 import json
 import os
 import re
@@ -46,6 +47,16 @@ STARTUP_SAMPLES = 5  # per server and round: one start is at the mercy of the sc
 PING_WAIT_MS = 50
 
 SERVERS = ["tamrix", "kea", "dnsmasq"]
+# Each server's twin that keeps its leases on disk, run right beside it in every round. TAMRIX's
+# twin is the other way round: the binary from --baseline-bin, built from before the journal, so
+# that the journal's cost is TAMRIX against it.
+TWINS = {"tamrix": "tamrix-nojournal", "kea": "kea-persist", "dnsmasq": "dnsmasq-leasefile"}
+# Where each server's lease file ends up inside its folder; its size after the load shows that
+# the file was written at all.
+LEASE_FILES = {"tamrix": "root/var/lib/tamrix/TAMRIX.jnl",
+               "tamrix-nojournal": "root/var/lib/tamrix/TAMRIX.jnl",
+               "kea-persist": "kea-leases4.csv", "dnsmasq-leasefile": "dnsmasq.leases"}
+JOURNAL_CPU_LIMIT = 1.15
 
 
 def log(text):
@@ -161,10 +172,13 @@ def tamrix_setup(stage, folder, bin_dir, extra):
     return [os.path.join(bin_dir, "TAMRIXs.exe")], env
 
 
-def kea_setup(stage, folder, _bin_dir, _extra):
+def kea_setup(stage, folder, _bin_dir, _extra, persist=False):
+    leases = {"type": "memfile", "persist": persist, "lfc-interval": 0}
+    if persist:
+        leases["name"] = os.path.join(folder, LEASE_FILES["kea-persist"])
     config = {"Dhcp4": {
         "interfaces-config": {"interfaces": [stage.srv_if]},
-        "lease-database": {"type": "memfile", "persist": False, "lfc-interval": 0},
+        "lease-database": leases,
         "valid-lifetime": LEASE_SECONDS,
         "subnet4": [{
             "subnet": "192.0.2.0/24",
@@ -185,7 +199,7 @@ def kea_setup(stage, folder, _bin_dir, _extra):
     return ["kea-dhcp4", "-c", path], env
 
 
-def dnsmasq_setup(stage, folder, _bin_dir, _extra):
+def dnsmasq_setup(stage, folder, _bin_dir, _extra, lease_file=False):
     argv = ["dnsmasq", "--keep-in-foreground", "--conf-file=/dev/null", "--port=0",
             "--no-resolv", "--no-hosts", "--user=root", "--group=root",
             "--interface=" + stage.srv_if, "--bind-interfaces",
@@ -193,14 +207,18 @@ def dnsmasq_setup(stage, folder, _bin_dir, _extra):
             "--dhcp-option=option:router," + SERVER_ADDR,
             "--dhcp-option=option:dns-server," + SERVER_ADDR,
             "--dhcp-option=option:domain-name," + DOMAIN,
-            "--leasefile-ro",
+            ("--dhcp-leasefile=" + os.path.join(folder, LEASE_FILES["dnsmasq-leasefile"])
+             if lease_file else "--leasefile-ro"),
             "--pid-file=" + os.path.join(folder, "dnsmasq.pid"),
             "--log-facility=" + os.path.join(folder, "dnsmasq.log"),
             "--no-ping", "--quiet-dhcp"]
     return argv, dict(os.environ)
 
 
-SETUPS = {"tamrix": tamrix_setup, "kea": kea_setup, "dnsmasq": dnsmasq_setup}
+SETUPS = {"tamrix": tamrix_setup, "kea": kea_setup, "dnsmasq": dnsmasq_setup,
+          "tamrix-nojournal": tamrix_setup,
+          "kea-persist": functools.partial(kea_setup, persist=True),
+          "dnsmasq-leasefile": functools.partial(dnsmasq_setup, lease_file=True)}
 
 
 class Server:
@@ -492,9 +510,23 @@ def round_for(stage, kind, bin_dir, wire_samples):
             r["rate"] = {"offered": CPU_RATE, "achieved": r["cpu"]["acks"] / CPU_SECONDS,
                          "generator_limited": False}
         r["vmhwm_kib"] = s.vm_hwm_kib()
+        if kind in LEASE_FILES:
+            # Taken while the server runs: a clean stop may fold a journal away.
+            path = os.path.join(s.folder, LEASE_FILES[kind])
+            r["lease_file_bytes"] = os.path.getsize(path) if os.path.exists(path) else None
     finally:
         s.stop()
     return r
+
+
+def round_order(n, kinds):
+    """The three servers rotate as they always did; each twin runs right beside its server, so
+    that both see the same load on the machine, and first in every other round."""
+    order = []
+    for kind in SERVERS[n % 3:] + SERVERS[:n % 3]:
+        pair = [k for k in (kind, TWINS[kind]) if k in kinds]
+        order += pair[::-1] if n % 2 else pair
+    return order
 
 
 def profile_tamrix(stage, bin_dir, out):
@@ -551,10 +583,11 @@ def ratio(a, b):
 def summarise(rounds, extras, meta):
     rows = []
     fig = {}
-    for kind in SERVERS:
+    for kind in rounds[0]:
         rs = [r[kind] for r in rounds]
         fig[kind] = {
             "cpu": med([r["cpu"]["cpu_ms_per_1000"] for r in rs]),
+            "loss": med([100 * r["cpu"]["loss"] for r in rs]),
             "rate": med([r["rate"]["achieved"] if r["rate"] else None for r in rs]),
             "offered": med([r["rate"]["offered"] if r["rate"] else None for r in rs]),
             "at_generator": sum(1 for r in rs if r["rate"] and r["rate"]["generator_limited"]),
@@ -591,6 +624,31 @@ def summarise(rounds, extras, meta):
     lines.append("")
     lines.append("Real-client runs that gave both times (udhcpc, dhclient): " + "; ".join(
         "%s %d, %d" % (kind, fig[kind]["udhcpc_n"], fig[kind]["dhclient_n"]) for kind in SERVERS))
+    twins = [TWINS[x] for x in SERVERS if TWINS[x] in fig]
+    if twins:
+        # Leases on disk: TAMRIX (with its journal) against each twin. A twin too slow for the
+        # ladder's first step has no rate; what it lost at the CPU run's rate says how slow.
+        twin_names = names[:1] + [("loss", "exchanges lost in that CPU run, %", 1)] + names[1:]
+        lines.append("")
+        lines.append("| figure, leases on disk (median of %d rounds) | TAMRIX | %s | %s |" % (
+            len(rounds), " | ".join(twins), " | ".join("TAMRIX/" + x for x in twins)))
+        lines.append("|---" * (2 + 2 * len(twins)) + "|")
+        shown = ["tamrix"] + twins
+        for key, label, digits in twin_names:
+            cells = [fmt(fig[x][key], digits) for x in shown]
+            if key == "rate":
+                cells = ["%s (%s)%s" % (fmt(fig[x]["rate"], 0), fmt(fig[x]["offered"], 0),
+                                        " G%d" % fig[x]["at_generator"] if fig[x]["at_generator"]
+                                        else "") for x in shown]
+            ratios = ["-" if key == "loss" else fmt(ratio(fig["tamrix"][key], fig[x][key]), 2)
+                      for x in twins]
+            lines.append("| %s | %s | %s |" % (label, " | ".join(cells), " | ".join(ratios)))
+        lines.append("")
+        lines.append("Real-client runs that gave both times (udhcpc, dhclient): " + "; ".join(
+            "%s %d, %d" % (x, fig[x]["udhcpc_n"], fig[x]["dhclient_n"]) for x in twins))
+        lines.append("Lease file after the load, bytes: " + "; ".join(
+            "%s %s" % (x, fmt(med([r[x].get("lease_file_bytes") for r in rounds]), 0))
+            for x in shown))
     base = fig["tamrix"]["cpu"]
     log_cpu = med([e["log"]["cpu"]["cpu_ms_per_1000"] for e in extras])
     lines.append("")
@@ -627,6 +685,11 @@ def summarise(rounds, extras, meta):
         ("OptUseLog=1 CPU at most 1.5 x without",
          log_cpu is not None and base is not None and log_cpu <= 1.5 * base),
     ]
+    if "tamrix-nojournal" in fig:
+        nojournal = fig["tamrix-nojournal"]["cpu"]
+        targets.append(("CPU per 1000 exchanges with the journal at most %.2f x without"
+                        % JOURNAL_CPU_LIMIT, base is not None and nojournal is not None
+                        and base <= JOURNAL_CPU_LIMIT * nojournal))
     lines.append("")
     lines.append("| target | holds in this run |")
     lines.append("|---|---|")
@@ -664,14 +727,26 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--bin", help="folder with TAMRIXs.exe (default: build it optimised)")
+    parser.add_argument("--baseline-bin", metavar="DIR",
+                        help="folder with a TAMRIXs.exe from before the journal, measured as "
+                        "tamrix-nojournal beside TAMRIX")
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--out", help="also write the table and raw figures (JSON) here")
-    parser.add_argument("--only", choices=SERVERS, help="one server, one quick look")
+    parser.add_argument("--only", choices=SERVERS + list(TWINS.values()),
+                        help="one server, one quick look")
     parser.add_argument("--profile", metavar="PERF_DATA",
                         help="only profile TAMRIX's CPU run with perf record into PERF_DATA")
     args = parser.parse_args()
+    if args.baseline_bin and not os.path.isfile(os.path.join(args.baseline_bin, "TAMRIXs.exe")):
+        parser.error("--baseline-bin: no TAMRIXs.exe in " + args.baseline_bin)
+    if args.only == "tamrix-nojournal" and not args.baseline_bin:
+        parser.error("--only tamrix-nojournal needs --baseline-bin")
     preflight()
-    bin_dir = args.bin or build_tamrix()
+    # Absolute: each server starts in its own folder.
+    bin_dir = os.path.abspath(args.bin) if args.bin else build_tamrix()
+    bins = {"tamrix": bin_dir,
+            "tamrix-nojournal": args.baseline_bin and os.path.abspath(args.baseline_bin)}
+    kinds = SERVERS + [t for t in TWINS.values() if t != "tamrix-nojournal" or args.baseline_bin]
     stage = Stage()
     # Every way out removes the stage; a signal becomes an exception that reaches finally.
     for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
@@ -684,15 +759,16 @@ def main():
             print(json.dumps(profile_tamrix(stage, bin_dir, os.path.abspath(args.profile))))
             return 0
         if args.only:
-            print(json.dumps(round_for(stage, args.only, bin_dir, 3), indent=1))
+            print(json.dumps(round_for(stage, args.only, bins.get(args.only), 3), indent=1))
             return 0
         rounds, extras = [], []
         for n in range(args.rounds):
-            order = SERVERS[n % 3:] + SERVERS[:n % 3]
+            order = round_order(n, kinds)
             log("round %d: %s" % (n + 1, ", ".join(order)))
             # WIRE_SAMPLES runs of each real client in all, spread over the rounds.
             samples = max(1, WIRE_SAMPLES // args.rounds + (n < WIRE_SAMPLES % args.rounds))
-            rounds.append({kind: round_for(stage, kind, bin_dir, samples) for kind in order})
+            rounds.append({kind: round_for(stage, kind, bins.get(kind), samples)
+                           for kind in order})
             log("  tamrix with OptUseLog=1")
             extra = {"log": tamrix_variant(stage, bin_dir, ["OptUseLog=1"])}
             if n == 0:
@@ -705,7 +781,12 @@ def main():
                 "seconds": round(time.monotonic() - began),
                 "cores": os.cpu_count(), "kernel": os.uname().release,
                 # Other work on the machine shows in every figure: say how busy it was.
-                "load_before": round(load_before, 2), "load_after": round(os.getloadavg()[0], 2)}
+                "load_before": round(load_before, 2), "load_after": round(os.getloadavg()[0], 2),
+                # Every lease file and journal lands here: on tmpfs a sync costs nothing.
+                "tmp_fs": subprocess.run(["stat", "-f", "-c", "%T", stage.root],
+                                         capture_output=True, text=True).stdout.strip()}
+        if args.baseline_bin:
+            meta["baseline_bin"] = bins["tamrix-nojournal"]
         table, fig = summarise(rounds, extras, meta)
         print(table)
         if args.out:
