@@ -31,5 +31,6 @@ inline constexpr int ERROR_SERVICE_SPECIFIC_ERROR = 1066;
 inline constexpr int ERROR_PROCESS_ABORTED = 1067;
 inline constexpr int ERROR_SERVICE_MARKED_FOR_DELETE = 1072;
 inline constexpr int ERROR_SERVICE_EXISTS = 1073;
+inline constexpr int ERROR_TIMEOUT = 1460;
 
 }  // namespace tamrix

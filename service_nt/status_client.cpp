@@ -23,11 +23,14 @@ int Left(long long deadline) {
   return static_cast<int>(std::max(0LL, deadline - MonotonicMilliseconds()));
 }
 
-// Releases the exchange lock however the exchange ends.
+// Releases the exchange lock however the exchange ends, even after another object was cut short
+// (a lock left held would keep this thread's robust list pointing into it).
 class LockHolder {
  public:
   explicit LockHolder(SharedBlock& block) : block_(block) {}
-  ~LockHolder() { block_.UnlockExchange(); }
+  ~LockHolder() {
+    block_.Access([&] { block_.UnlockExchange(); });
+  }
   LockHolder(const LockHolder&) = delete;
   LockHolder& operator=(const LockHolder&) = delete;
 
@@ -46,29 +49,53 @@ bool StatusClient::Exchange(const std::function<void(StatusBlockView&)>& write,
   std::unique_ptr<SharedBlock> block = blocks_.Open(StatusBlockNames(), StatusBlock::kSize);
   if (!block) return false;
   const long long deadline = MonotonicMilliseconds() + std::max(0, options_.waitBoundMs);
+  // Every touch of the objects is an access that fails, instead of faulting, when another
+  // process cuts one short; the exchange then fails like one the service did not answer.
+  SharedBlock& b = *block;
 
   // A lock whose holder died is ours all the same: the service gives a lost turn out again.
-  if (block->LockExchange(std::max(1, Left(deadline))) == ExchangeLock::kBusy) return false;
-  LockHolder holder(*block);
+  ExchangeLock locked = ExchangeLock::kBusy;
+  if (!b.Access([&] { locked = b.LockExchange(std::max(1, Left(deadline))); }) ||
+      locked == ExchangeLock::kBusy) {
+    return false;
+  }
+  LockHolder holder(b);
   Step(ExchangeStep::kLocked);
 
-  if (!block->Wait(BlockEvent::kTurn, Left(deadline))) return false;
+  bool taken = false;
+  if (!b.Access([&] { taken = b.Wait(BlockEvent::kTurn, Left(deadline)); }) || !taken) {
+    return false;
+  }
   Step(ExchangeStep::kTurnTaken);
 
-  StatusBlockView view(block->Bytes());
-  write(view);
-  block->Signal(BlockEvent::kRequest);
+  StatusBlockView view(b.Bytes());
+  if (!b.Access([&] {
+        write(view);
+        b.Signal(BlockEvent::kRequest);
+      })) {
+    return false;
+  }
   Step(ExchangeStep::kRequestSent);
 
   // Giving up here leaves the turn with the service, which signals it when it is done. A signal
   // that comes while the command word still holds our command is a stray one (a turn given out
-  // again by an idle service), not the answer.
-  do {
-    if (!block->Wait(BlockEvent::kTurn, Left(deadline))) return false;
-  } while (view.Command() != 0);
-  read(view);
+  // again by an idle service), not the answer; stray ones never stretch the wait past its bound.
+  bool answered = false;
+  if (!b.Access([&] {
+        while (b.Wait(BlockEvent::kTurn, Left(deadline))) {
+          if (view.Command() == 0) {
+            answered = true;
+            return;
+          }
+          if (Left(deadline) == 0) return;
+        }
+      }) ||
+      !answered) {
+    return false;
+  }
+  if (!b.Access([&] { read(view); })) return false;
   Step(ExchangeStep::kAnswerRead);
-  block->Signal(BlockEvent::kTurn);
+  b.Access([&] { b.Signal(BlockEvent::kTurn); });
   return true;
 }
 
@@ -77,8 +104,7 @@ int StatusClient::FetchLeaseSnapshot(std::span<LeaseEntry, StatusBlock::kSlotCou
   const bool answered =
       Exchange([](StatusBlockView& view) { view.SetCommand(CMD_SNAPSHOT); },
                [&](StatusBlockView& view) {
-                 // The block is shared with every local account: a count outside the slots is
-                 // clamped.
+                 // Any operator may write the block: a count outside the slots is clamped.
                  count = std::clamp(view.Result(), 0, static_cast<int>(StatusBlock::kSlotCount));
                  for (int i = 0; i < count; ++i)
                    view.ReadEntry(static_cast<std::size_t>(i), out[i]);
@@ -88,13 +114,13 @@ int StatusClient::FetchLeaseSnapshot(std::span<LeaseEntry, StatusBlock::kSlotCou
 
 int StatusClient::RequestRelease(std::uint32_t address, const ClientId& client,
                                  std::string_view hostName) {
+  LeaseEntry request;
+  request.address = address;
+  request.client = client;
+  SetHostName(request, hostName);
   int result = -1;
   const bool answered = Exchange(
       [&](StatusBlockView& view) {
-        LeaseEntry request;
-        request.address = address;
-        request.client = client;
-        SetHostName(request, hostName);
         view.WriteEntry(0, request);
         view.SetRequestSlot(0);
         view.SetCommand(CMD_RELEASE);

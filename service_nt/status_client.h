@@ -35,7 +35,8 @@ class StatusClient {
 
  private:
   // Runs one exchange; `write` fills in the command, `read` takes the answer. False when the
-  // service could not be reached or did not answer within the bound.
+  // service could not be reached, did not answer within the bound, or an object was cut short
+  // under the exchange. Both run inside SharedBlock::Access: plain memory work only.
   bool Exchange(const std::function<void(StatusBlockView&)>& write,
                 const std::function<void(StatusBlockView&)>& read);
   void Step(ExchangeStep step) const {

@@ -1,6 +1,7 @@
 #include "service_nt/status_publication.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace tamrix {
 
@@ -13,18 +14,14 @@ StatusPublicationServer::~StatusPublicationServer() {
 
 int StatusPublicationServer::Start(LeaseTableAccess& table) {
   if (thread_.joinable()) return 1;
-  block_ = blocks_.Create(StatusBlockNames(), StatusBlock::kSize);
-  if (!block_) return 0;
-  StatusBlockView view(block_->Bytes());
-  view.SetCommand(0);
-  view.SetResult(0);
-  view.SetRequestSlot(0);
+  // A fresh block is all zeros: no command, no result, slot 0.
+  if (!CreateBlock()) return 0;
   table_ = &table;
   stopping_ = false;
   try {
     thread_ = std::thread([this] { PublicationThread(); });
   } catch (...) {
-    block_.reset();
+    DropBlock();
     table_ = nullptr;
     return 0;
   }
@@ -33,59 +30,111 @@ int StatusPublicationServer::Start(LeaseTableAccess& table) {
 
 int StatusPublicationServer::Stop() {
   if (thread_.joinable()) {
-    stopping_ = true;
-    block_->Signal(BlockEvent::kRequest);
+    {
+      std::lock_guard lock(blockMutex_);
+      stopping_ = true;
+      // Wakes the thread at once. Should the event be cut short, the signal is lost and the
+      // thread stops at the end of its current poll instead.
+      if (block_) block_->Access([&] { block_->Signal(BlockEvent::kRequest); });
+    }
+    stopRequested_.notify_all();
     thread_.join();
   }
-  block_.reset();
+  DropBlock();
   table_ = nullptr;
   return 1;
 }
 
+bool StatusPublicationServer::CreateBlock() {
+  std::unique_ptr<SharedBlock> fresh = blocks_.Create(StatusBlockNames(), StatusBlock::kSize);
+  if (!fresh) return false;
+  std::lock_guard lock(blockMutex_);
+  block_ = std::move(fresh);
+  return true;
+}
+
+void StatusPublicationServer::DropBlock() {
+  std::unique_ptr<SharedBlock> dropped;
+  {
+    std::lock_guard lock(blockMutex_);
+    dropped = std::move(block_);
+  }
+  // Destroyed outside the mutex; this removes the names where they are still ours.
+}
+
 void StatusPublicationServer::PublicationThread() {
-  StatusBlockView view(block_->Bytes());
-  block_->Signal(BlockEvent::kTurn);
+  bool turnDue = true;  // every fresh block starts by handing out the turn
   while (!stopping_) {
-    if (!block_->Wait(BlockEvent::kRequest, turnRecoveryPollMs_)) {
-      RecoverLostTurn();
-      continue;
+    if (!block_) {
+      // Objects cut short were dropped; clients that reopen find the fresh ones. Should they not
+      // be made (shared memory full, say), the next attempt comes after a poll, or at Stop.
+      if (!CreateBlock()) {
+        std::unique_lock lock(blockMutex_);
+        stopRequested_.wait_for(lock, std::chrono::milliseconds(turnRecoveryPollMs_),
+                                [&] { return stopping_.load(); });
+        continue;
+      }
+      turnDue = true;
     }
-    if (stopping_) break;
-    Execute(view);
-    // Only now is the answer complete; the same signal hands the turn to the next client.
-    block_->Signal(BlockEvent::kTurn);
+    if (!Serve(*block_, turnDue)) DropBlock();
   }
 }
 
-void StatusPublicationServer::Execute(StatusBlockView& view) {
-  switch (view.Command()) {
-    case CMD_SNAPSHOT:
-      view.SetResult(Snapshot(view));
-      break;
-    case CMD_RELEASE:
-      view.SetResult(Release(view));
-      break;
-    default:
-      view.SetResult(0);
-      break;
+bool StatusPublicationServer::Serve(SharedBlock& block, bool& turnDue) {
+  if (turnDue) {
+    if (!block.Access([&] { block.Signal(BlockEvent::kTurn); })) return false;
+    turnDue = false;
   }
-  // Last, and published: a client that reads 0 here reads the complete answer.
-  view.PublishCommandDone();
+  bool requested = false;
+  if (!block.Access([&] { requested = block.Wait(BlockEvent::kRequest, turnRecoveryPollMs_); })) {
+    return false;
+  }
+  if (!requested) {
+    // Idle: the moment to look for objects cut short or rewritten without the service touching
+    // them (the lock, which only clients use), and for a lost turn.
+    return block.Intact() && block.Access([&] { RecoverLostTurn(block); });
+  }
+  if (stopping_) return true;
+  return Answer(block);
 }
 
-std::int32_t StatusPublicationServer::Snapshot(StatusBlockView& view) {
-  const int copied = table_->CopyLeaseTable(copy_);
-  const int count = std::clamp(copied, 0, static_cast<int>(copy_.size()));
-  for (int i = 0; i < count; ++i) view.WriteEntry(static_cast<std::size_t>(i), copy_[i]);
-  return count;
-}
-
-std::int32_t StatusPublicationServer::Release(StatusBlockView& view) {
-  // The block is writable by every local account: its slot word and identifier are checked
-  // before they are used.
+bool StatusPublicationServer::Answer(SharedBlock& block) {
+  std::uint32_t command = 0;
   LeaseEntry request;
-  if (!view.ReadEntry(view.RequestSlot(), request)) return -1;
-  if (request.client.length > kMaxClientIdLength) return -1;
+  bool slotInside = false;
+  if (!block.Access([&] {
+        const StatusBlockView view(block.Bytes());
+        command = view.Command();
+        // The slot word is checked before it is used: ReadEntry refuses one outside the slots.
+        if (command == CMD_RELEASE) slotInside = view.ReadEntry(view.RequestSlot(), request);
+      })) {
+    return false;
+  }
+
+  // The table is asked between two accesses, never inside one: a fault there would skip the
+  // release of the table's lock.
+  std::int32_t result = 0;
+  int count = 0;
+  if (command == CMD_SNAPSHOT) {
+    count = std::clamp(table_->CopyLeaseTable(copy_), 0, static_cast<int>(copy_.size()));
+    result = count;
+  } else if (command == CMD_RELEASE) {
+    result = Release(slotInside, request);
+  }
+
+  return block.Access([&] {
+    StatusBlockView view(block.Bytes());
+    for (int i = 0; i < count; ++i) view.WriteEntry(static_cast<std::size_t>(i), copy_[i]);
+    view.SetResult(result);
+    // Last, and published: a client that reads 0 here reads the complete answer.
+    view.PublishCommandDone();
+    // Only now is the answer complete; the same signal hands the turn to the next client.
+    block.Signal(BlockEvent::kTurn);
+  });
+}
+
+std::int32_t StatusPublicationServer::Release(bool slotInside, const LeaseEntry& request) {
+  if (!slotInside || request.client.length > kMaxClientIdLength) return -1;
   return table_->ReleaseAddress(request.address, request.client) == 1 ? 0 : -1;
 }
 
@@ -94,9 +143,9 @@ std::int32_t StatusPublicationServer::Release(StatusBlockView& view) {
 // between two of its steps; when it stays away, it is given out again. A turn given out while a
 // live client holds it does no harm: that client tells its answer from a stray signal by the
 // command word, which only the service clears, and the two signals merge into one.
-void StatusPublicationServer::RecoverLostTurn() {
-  if (!block_->IsSignalled(BlockEvent::kRequest) && !block_->IsSignalled(BlockEvent::kTurn)) {
-    block_->Signal(BlockEvent::kTurn);
+void StatusPublicationServer::RecoverLostTurn(SharedBlock& block) {
+  if (!block.IsSignalled(BlockEvent::kRequest) && !block.IsSignalled(BlockEvent::kTurn)) {
+    block.Signal(BlockEvent::kTurn);
   }
 }
 

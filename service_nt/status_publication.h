@@ -2,8 +2,10 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <thread>
 
@@ -25,7 +27,9 @@ class LeaseTableAccess {
 // How often the idle service looks for a turn lost with a client that died holding it.
 inline constexpr int kTurnRecoveryPollMs = 500;
 
-// The service side of the block: one thread answers snapshot and release commands.
+// The service side of the block: one thread answers snapshot and release commands. Any operator
+// may cut the objects short or overwrite them: the service then replaces them with fresh ones and
+// goes on, and it never waits on them without a bound.
 class StatusPublicationServer {
  public:
   explicit StatusPublicationServer(SharedBlockSystem& blocks,
@@ -39,15 +43,23 @@ class StatusPublicationServer {
 
  private:
   void PublicationThread();
-  void Execute(StatusBlockView& view);
-  std::int32_t Snapshot(StatusBlockView& view);
-  std::int32_t Release(StatusBlockView& view);
-  void RecoverLostTurn();
+  // Hands out the turn when it is due, waits one poll for a command and answers it. False when
+  // the objects were found cut short or rewritten.
+  bool Serve(SharedBlock& block, bool& turnDue);
+  bool Answer(SharedBlock& block);
+  std::int32_t Release(bool slotInside, const LeaseEntry& request);
+  static void RecoverLostTurn(SharedBlock& block);
+  bool CreateBlock();
+  void DropBlock();
 
   SharedBlockSystem& blocks_;
   const int turnRecoveryPollMs_;
   LeaseTableAccess* table_ = nullptr;
+  // Replaced only by the publication thread, and signalled by Stop from another thread: both
+  // under blockMutex_, which is never held while waiting on the block.
   std::unique_ptr<SharedBlock> block_;
+  std::mutex blockMutex_;
+  std::condition_variable stopRequested_;
   std::thread thread_;
   std::atomic<bool> stopping_{false};
   std::array<LeaseEntry, StatusBlock::kSlotCount> copy_{};  // the snapshot allocates nothing

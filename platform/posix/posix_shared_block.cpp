@@ -12,18 +12,20 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <new>
 #include <utility>
 
+#include "platform/posix/bus_error_guard.h"
 #include "platform/posix/name_hash.h"
+#include "platform/posix/operator_access.h"
 #include "platform/posix/unique_fd.h"
 
 namespace tamrix {
 
 namespace {
 
-constexpr mode_t kEveryAccount = 0666;
+// Until ShareWithOperators has given the object its group and mode, only its creator may open it.
+constexpr mode_t kCreatorOnly = 0600;
 // Written last by the creator, so an opener never uses an object that is not yet initialised.
 constexpr std::uint32_t kEventMagic = 0x54455631;  // "TEV1"
 constexpr std::uint32_t kLockMagic = 0x544c4b31;   // "TLK1"
@@ -41,6 +43,11 @@ class Mapping {
 
   bool CreateFresh(const std::string& name, std::size_t size);
   bool OpenExisting(const std::string& name, std::size_t size);
+  // The object is still at least as long as the mapping (checked without touching it).
+  bool LongEnough() const;
+  // Keeps the address range mapped for the rest of the process, over private zero pages instead
+  // of the object; used when this thread's list of held robust mutexes may still lead into it.
+  void Abandon();
 
   std::uint8_t* data() const { return static_cast<std::uint8_t*>(address_); }
   std::size_t size() const { return size_; }
@@ -65,21 +72,22 @@ class Mapping {
 
 bool Mapping::CreateFresh(const std::string& name, std::size_t size) {
   // A name left by a dead creator is replaced: whoever still has the old object mapped keeps it,
-  // but every new opener meets the fresh one.
-  shm_unlink(name.c_str());
-  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, kEveryAccount);
-  if (fd < 0 && errno == EEXIST) {
-    // Not ours to remove (another account's, in a sticky directory): use it as our own.
-    fd = shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
+  // but every new opener meets the fresh one. An object someone put under the name in between is
+  // removed in turn, never used: its maker could still hold it open, whatever its mode becomes.
+  int fd = -1;
+  for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
+    shm_unlink(name.c_str());
+    fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, kCreatorOnly);
+    if (fd < 0 && errno != EEXIST) return false;
   }
   if (fd < 0) return false;
   fd_.Reset(fd);
   ownedName_ = name;
-  if (fchmod(fd_.get(), kEveryAccount) != 0) return false;  // the umask must not narrow it
+  // Group "tamrix" and 0660, or 0600 on a machine without the group; the umask plays no part.
+  if (!ShareWithOperators(fd_.get())) return false;
+  // A new object grows with zeros: the block starts cleared and the events reset.
   if (ftruncate(fd_.get(), static_cast<off_t>(size)) != 0) return false;
-  if (!Map(size)) return false;
-  std::memset(address_, 0, size);
-  return true;
+  return Map(size);
 }
 
 bool Mapping::OpenExisting(const std::string& name, std::size_t size) {
@@ -90,6 +98,21 @@ bool Mapping::OpenExisting(const std::string& name, std::size_t size) {
   // Mapping beyond the object's end would fault on first touch, so a short object is refused.
   if (fstat(fd_.get(), &info) != 0 || info.st_size < static_cast<off_t>(size)) return false;
   return Map(size);
+}
+
+bool Mapping::LongEnough() const {
+  struct stat info {};
+  return address_ != nullptr && fstat(fd_.get(), &info) == 0 &&
+         info.st_size >= static_cast<off_t>(size_);
+}
+
+void Mapping::Abandon() {
+  if (address_ == nullptr) return;
+  // Should the pages not be replaced, the old mapping stays: a touch of it is a bus error, which
+  // the guards catch, never a touch of unmapped memory.
+  mmap(address_, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+  address_ = nullptr;
+  size_ = 0;
 }
 
 bool Mapping::Map(std::size_t size) {
@@ -156,11 +179,28 @@ class PosixSharedBlock final : public SharedBlock {
  public:
   std::span<std::uint8_t> Bytes() override { return {block.data(), block.size()}; }
 
+  ~PosixSharedBlock() override {
+    if (lockMayBeListed_) lock.Abandon();
+  }
+
+  bool Intact() override {
+    for (const Mapping* mapping : {&lock, &request, &turn, &block}) {
+      if (!mapping->LongEnough()) return false;
+    }
+    bool marked = false;
+    return Access([&] {
+             marked = request.Word(0).load(std::memory_order_acquire) == kEventMagic &&
+                      turn.Word(0).load(std::memory_order_acquire) == kEventMagic &&
+                      lock.Word(0).load(std::memory_order_acquire) == kLockMagic;
+           }) &&
+           marked;
+  }
+
   void Signal(BlockEvent event) override {
     std::uint32_t* address = EventAddress(event);
     std::atomic_ref<std::uint32_t>(*address).store(1, std::memory_order_release);
     // Everyone is woken; exactly one of them takes the signal, the rest wait on.
-    Futex(address, FUTEX_WAKE, INT_MAX, nullptr);
+    if (Futex(address, FUTEX_WAKE, INT_MAX, nullptr) < 0 && errno == EFAULT) AbandonGuardedBody();
   }
 
   bool Wait(BlockEvent event, int timeoutMs) override {
@@ -168,16 +208,17 @@ class PosixSharedBlock final : public SharedBlock {
     std::atomic_ref<std::uint32_t> word(*address);
     const timespec deadline = AddMilliseconds(MonotonicNow(), timeoutMs < 0 ? 0 : timeoutMs);
     for (;;) {
-      std::uint32_t expected = 1;
-      if (word.compare_exchange_strong(expected, 0, std::memory_order_acq_rel)) return true;
+      // Taking any value but 0 (not only 1) means a word overwritten with something else cannot
+      // keep the futex call returning at once and the waiter spinning.
+      if (word.exchange(0, std::memory_order_acq_rel) != 0) return true;
       if (timeoutMs == 0) return false;
-      if (timeoutMs < 0) {
-        Futex(address, FUTEX_WAIT, 0, nullptr);
-        continue;
-      }
       timespec left{};
-      if (!Remaining(deadline, left)) return false;
-      Futex(address, FUTEX_WAIT, 0, &left);
+      if (timeoutMs > 0 && !Remaining(deadline, left)) return false;
+      // The page cut away under the word: the same as the fault a touch would have raised.
+      if (Futex(address, FUTEX_WAIT, 0, timeoutMs < 0 ? nullptr : &left) < 0 && errno == EFAULT) {
+        AbandonGuardedBody();
+        return false;
+      }
     }
   }
 
@@ -187,6 +228,9 @@ class PosixSharedBlock final : public SharedBlock {
   }
 
   ExchangeLock LockExchange(int timeoutMs) override {
+    // From here until an unlock completes, this thread's list of held robust mutexes (which the C
+    // library links through the mutexes themselves) may lead into the lock object.
+    lockMayBeListed_ = true;
     int rc;
     if (timeoutMs == 0) {
       rc = pthread_mutex_trylock(Mutex());
@@ -201,14 +245,23 @@ class PosixSharedBlock final : public SharedBlock {
       pthread_mutex_consistent(Mutex());
       return ExchangeLock::kLockedAfterOwnerDied;
     }
+    lockMayBeListed_ = false;
     return ExchangeLock::kBusy;
   }
 
-  void UnlockExchange() override { pthread_mutex_unlock(Mutex()); }
+  void UnlockExchange() override {
+    pthread_mutex_unlock(Mutex());
+    lockMayBeListed_ = false;
+  }
 
   // Declared in the order they are created, so they are destroyed (and their names removed)
   // block first: a client that still finds the block finds its companions too.
   Mapping lock, request, turn, block;
+
+ protected:
+  bool RunAccess(void (*body)(void*), void* context) override {
+    return RunCatchingBusErrors(body, context);
+  }
 
  private:
   std::uint32_t* EventAddress(BlockEvent event) {
@@ -217,19 +270,29 @@ class PosixSharedBlock final : public SharedBlock {
   pthread_mutex_t* Mutex() {
     return reinterpret_cast<pthread_mutex_t*>(lock.data() + kLockMutexOffset);
   }
+
+  // A lock or unlock cut short by a fault may leave the lock's mutex on this thread's list of
+  // held robust mutexes. The C library links the next mutex this thread locks to it, and the
+  // kernel walks the list when the thread ends; unmapping it would turn either into a touch of
+  // unmapped memory, so the range is abandoned instead (one page, and only after such a fault).
+  bool lockMayBeListed_ = false;
 };
 
+// Another operator may cut the objects short even while they are being set up.
 bool InitialiseLock(Mapping& lock) {
   pthread_mutexattr_t attributes;
   if (pthread_mutexattr_init(&attributes) != 0) return false;
   bool ok = pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED) == 0 &&
             pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST) == 0;
   if (ok) {
-    auto* mutex = new (lock.data() + kLockMutexOffset) pthread_mutex_t;
-    ok = pthread_mutex_init(mutex, &attributes) == 0;
+    ok = CatchingBusErrors([&] {
+           auto* mutex = new (lock.data() + kLockMutexOffset) pthread_mutex_t;
+           ok = pthread_mutex_init(mutex, &attributes) == 0;
+           if (ok) lock.Word(0).store(kLockMagic, std::memory_order_release);
+         }) &&
+         ok;
   }
   pthread_mutexattr_destroy(&attributes);
-  if (ok) lock.Word(0).store(kLockMagic, std::memory_order_release);
   return ok;
 }
 
@@ -255,7 +318,10 @@ std::unique_ptr<SharedBlock> PosixSharedBlockSystem::Create(const SharedBlockNam
   for (auto [mapping, name] :
        {std::pair{&result->request, &names.request}, std::pair{&result->turn, &names.turn}}) {
     if (!mapping->CreateFresh(ObjectName(*name), kEventObjectSize)) return nullptr;
-    mapping->Word(0).store(kEventMagic, std::memory_order_release);
+    Mapping* fresh = mapping;
+    if (!CatchingBusErrors([&] { fresh->Word(0).store(kEventMagic, std::memory_order_release); })) {
+      return nullptr;
+    }
   }
   if (!result->block.CreateFresh(ObjectName(names.block), size)) return nullptr;
   return result;
@@ -270,11 +336,8 @@ std::unique_ptr<SharedBlock> PosixSharedBlockSystem::Open(const SharedBlockNames
       !result->lock.OpenExisting(ObjectName(names.lock), kLockObjectSize)) {
     return nullptr;
   }
-  if (result->request.Word(0).load(std::memory_order_acquire) != kEventMagic ||
-      result->turn.Word(0).load(std::memory_order_acquire) != kEventMagic ||
-      result->lock.Word(0).load(std::memory_order_acquire) != kLockMagic) {
-    return nullptr;
-  }
+  // Intact also checks the marks, which the creator writes last.
+  if (!result->Intact()) return nullptr;
   return result;
 }
 

@@ -1,8 +1,11 @@
 #include "service_nt/status_publication.h"
 
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,14 +17,19 @@
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "engine/conflict_probe.h"
 #include "engine/engine.h"
 #include "engine/lease_table.h"
+#include "platform/posix/bus_error_guard.h"
+#include "platform/posix/operator_access.h"
 #include "platform/posix/posix_shared_block.h"
+#include "platform/posix/unique_fd.h"
 #include "service_nt/event_reporter.h"
 #include "service_nt/status_block.h"
 #include "service_nt/status_client.h"
@@ -68,6 +76,7 @@ class FakeTable final : public LeaseTableAccess {
   int CopyLeaseTable(std::span<LeaseEntry, StatusBlock::kSlotCount> out) override {
     std::unique_lock lock(mutex);
     ++copies;
+    copying.notify_all();
     gateOpen.wait(lock, [&] { return !gateClosed; });
     std::copy(entries.begin(), entries.end(), out.begin());
     return static_cast<int>(entries.size());
@@ -99,8 +108,18 @@ class FakeTable final : public LeaseTableAccess {
     gateOpen.notify_all();
   }
 
+  // True once more than `count` snapshots have reached the table.
+  bool WaitForCopiesAbove(int count) {
+    std::unique_lock lock(mutex);
+    return copying.wait_for(lock, std::chrono::seconds(10), [&] { return copies > count; });
+  }
+  int Copies() {
+    std::lock_guard lock(mutex);
+    return copies;
+  }
+
   std::mutex mutex;
-  std::condition_variable gateOpen;
+  std::condition_variable gateOpen, copying;
   bool gateClosed = false;
   std::vector<LeaseEntry> entries;
   int copies = 0;
@@ -254,7 +273,7 @@ TEST_F(StatusPublicationTest, UnknownCommandAnswersZeroAndIsCleared) {
   EXPECT_EQ(Count(), 10);
 }
 
-// The block is writable by every local account; a slot word outside the slots must not make the
+// Any operator may write the block; a slot word outside the slots must not make the
 // service read outside the block.
 TEST_F(StatusPublicationTest, ReleaseWithSlotWordOutsideTheSlotsIsRefused) {
   ASSERT_EQ(server_->Start(table_), 1);
@@ -422,21 +441,178 @@ TEST_F(StatusPublicationTest, SeparateRootsNeverMeet) {
   std::filesystem::remove_all(dir);
 }
 
-TEST_F(StatusPublicationTest, ObjectsAreOpenToEveryAccountWhateverTheUmask) {
-  const mode_t old = umask(077);
-  const int started = server_->Start(table_);
-  umask(old);
-  ASSERT_EQ(started, 1);
+// Only root and the group "tamrix" (root alone on a machine without it) may open the objects,
+// whatever the umask, and an account outside the group cannot.
+TEST_F(StatusPublicationTest, ObjectsAreOpenToOperatorsOnlyWhateverTheUmask) {
+  const std::optional<gid_t> group = OperatorGroupId();
   const auto names = StatusBlockNames();
-  for (const std::string& name : {names.block, names.request, names.turn, names.lock}) {
-    SCOPED_TRACE(name);
-    struct stat info {};
-    ASSERT_EQ(stat(("/dev/shm" + blocks_->ObjectName(name)).c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0666u);
+  for (mode_t mask : {mode_t{0}, mode_t{077}}) {
+    SCOPED_TRACE(mask);
+    const mode_t old = umask(mask);
+    const int started = server_->Start(table_);
+    umask(old);
+    ASSERT_EQ(started, 1);
+    for (const std::string& name : {names.block, names.request, names.turn, names.lock}) {
+      SCOPED_TRACE(name);
+      struct stat info {};
+      ASSERT_EQ(stat(("/dev/shm" + blocks_->ObjectName(name)).c_str(), &info), 0);
+      EXPECT_EQ(info.st_mode & 07777, group ? 0660u : 0600u);
+      if (group) {
+        EXPECT_EQ(info.st_gid, *group);
+      }
+    }
+    ASSERT_EQ(server_->Stop(), 1);
   }
-  server_->Stop();
   struct stat info {};
   EXPECT_NE(stat(("/dev/shm" + blocks_->ObjectName(names.block)).c_str(), &info), 0);
+
+  if (geteuid() != 0) GTEST_SKIP() << "trying another account needs root";
+  ASSERT_EQ(server_->Start(table_), 1);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(2);
+    if (AccountIsOperator(kNobody)) _exit(3);
+    Snapshot out{};
+    const bool refused =
+        shm_open(blocks_->ObjectName(names.block).c_str(), O_RDONLY, 0) < 0 && errno == EACCES &&
+        StatusClient(*blocks_, StatusClientOptions{200, {}}).FetchLeaseSnapshot(out) == 0;
+    _exit(refused ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_EQ(Count(), 10);
+}
+
+// Where this process has path mapped, leaving out the addresses in `known`.
+std::vector<std::uintptr_t> MappedAt(const std::string& path,
+                                     const std::vector<std::uintptr_t>& known = {}) {
+  std::vector<std::uintptr_t> starts;
+  std::ifstream maps("/proc/self/maps");
+  for (std::string line; std::getline(maps, line);) {
+    if (line.find(path) == std::string::npos) continue;
+    const std::uintptr_t start = std::stoull(line, nullptr, 16);
+    if (std::find(known.begin(), known.end(), start) == known.end()) starts.push_back(start);
+  }
+  return starts;
+}
+
+// An inaccessible page at an address, when nothing is mapped there.
+class BarrierPage {
+ public:
+  explicit BarrierPage(std::uintptr_t at) {
+    address_ = at == 0 ? MAP_FAILED
+                       : mmap(reinterpret_cast<void*>(at), kSize, PROT_NONE,
+                              MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+  }
+  ~BarrierPage() {
+    if (address_ != MAP_FAILED) munmap(address_, kSize);
+  }
+  BarrierPage(const BarrierPage&) = delete;
+  BarrierPage& operator=(const BarrierPage&) = delete;
+
+ private:
+  static constexpr std::size_t kSize = 4096;
+  void* address_;
+};
+
+// The parameter names one of the four objects by its role.
+class ObjectCutShortTest : public StatusPublicationTest,
+                           public ::testing::WithParamInterface<std::string> {
+ protected:
+  std::string PathOf(const std::string& role) {
+    const SharedBlockNames names = StatusBlockNames();
+    const std::string& name = role == "request" ? names.request
+                              : role == "turn"  ? names.turn
+                              : role == "lock"  ? names.lock
+                                                : names.block;
+    return "/dev/shm" + blocks_->ObjectName(name);
+  }
+};
+
+// Whoever may open the objects may also cut them short. Each is cut while the service is in the
+// middle of an exchange (the command read, the answer not yet written) and a client thread of
+// this process holds the exchange lock: neither may fault, and that thread must be answered again
+// once the service has replaced what was cut. The C library links the robust mutexes a thread
+// holds through the mutexes themselves, so a lock cut short while held stays linked: whatever
+// comes to sit at its address (here an inaccessible page, if the address came free) must not be
+// written through when the thread locks again.
+TEST_P(ObjectCutShortTest, MidExchangeIsReplacedAndServiceGoesOn) {
+  ASSERT_EQ(server_->Start(table_), 1);
+  const std::string lockPath = PathOf("lock");
+  for (int round = 0; round < 2; ++round) {  // the second cuts what the first made afresh
+    SCOPED_TRACE(round);
+    table_.CloseGate();
+    const int before = table_.Copies();
+    const std::vector<std::uintptr_t> serviceLock = MappedAt(lockPath);
+    std::atomic<int> answered{-1};
+    std::thread client([&] {
+      std::uintptr_t clientLock = 0;
+      StatusClientOptions options{300, [&](ExchangeStep step) {
+                                    if (step != ExchangeStep::kLocked) return;
+                                    const auto mine = MappedAt(lockPath, serviceLock);
+                                    if (!mine.empty()) clientLock = mine.front();
+                                  }};
+      Snapshot out{};
+      StatusClient(*blocks_, options).FetchLeaseSnapshot(out);  // cut short under it
+      BarrierPage barrier(clientLock);
+      const auto deadline = Clock::now() + std::chrono::seconds(10);
+      int count = 0;
+      while ((count = MakeClient(300).FetchLeaseSnapshot(out)) != 10 && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));  // polling a bounded wait
+      }
+      answered = count;
+    });
+    const bool midExchange = table_.WaitForCopiesAbove(before);
+    EXPECT_TRUE(midExchange);
+    if (midExchange) {
+      EXPECT_EQ(truncate(PathOf(GetParam()).c_str(), 0), 0);
+    }
+    table_.OpenGate();
+    client.join();
+    EXPECT_EQ(answered.load(), 10);
+  }
+  EXPECT_EQ(server_->Stop(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachObject, ObjectCutShortTest,
+                         ::testing::Values("block", "request", "turn", "lock"),
+                         [](const auto& info) { return info.param; });
+
+// The guards catch faults only inside their bodies and only in their own thread: any other bus
+// error is a bug and still ends the process.
+TEST(BusErrorGuardTest, FaultOutsideAnyGuardStillEndsTheProcess) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const UniqueFd fd(memfd_create("tamrix-guard-test", MFD_CLOEXEC));
+    void* page = fd.valid() && ftruncate(fd.get(), 4096) == 0
+                     ? mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0)
+                     : MAP_FAILED;
+    if (page == MAP_FAILED || ftruncate(fd.get(), 0) != 0) _exit(3);
+    volatile char* byte = static_cast<char*>(page);
+    if (CatchingBusErrors([&] { *byte = 1; })) _exit(3);
+    std::atomic<bool> inside{false};
+    std::thread([&] {
+      CatchingBusErrors([&] {
+        inside = true;
+        for (;;) pause();
+      });
+    }).detach();
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (!inside && Clock::now() < deadline) std::this_thread::yield();
+    if (!inside) _exit(3);
+    *byte = 1;
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  // Killed by SIGBUS, or ended by a sanitizer's report of it; surviving it is the fault.
+  EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == SIGBUS
+                                  : WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != 3)
+      << "status " << status;
 }
 
 // A service that died left its objects behind: the next start replaces them, and a stale, short
