@@ -47,7 +47,8 @@ struct RegistryValue {
 //   234  a value longer than the caller's capacity (type and size are still returned);
 //   1018 a handle whose key was deleted since it was opened (also when a key of the same name
 //        was created again since);
-//   1021 a non-volatile key under a volatile one.
+//   1021 a non-volatile key under a volatile one;
+//   1460 a change while another process held the registry too long.
 // Volatile keys (and their values) live until the emulated machine boots again.
 class Registry {
  public:

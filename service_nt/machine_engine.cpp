@@ -1,5 +1,7 @@
 #include "service_nt/machine_engine.h"
 
+#include "platform/posix/operator_access.h"
+
 namespace tamrix {
 
 MachineEngine::MachineEngine(const MachinePaths& paths, EngineReporter& reporter,
@@ -7,6 +9,11 @@ MachineEngine::MachineEngine(const MachinePaths& paths, EngineReporter& reporter
     : blocks_(paths),
       publication_(blocks_),
       engine_(EngineEnvironment{paths.WindowsDirectory(), files_, clock_, hosts_, probe_, sockets_,
-                                reporter, publication_, true, problems}) {}
+                                reporter, publication_, true, problems}) {
+  // Root's server gives its data folder to the operators (or keeps it to root alone), so that
+  // no other account reads the leases or changes the settings. A folder it may not change (an
+  // operator started it) stays as setup left it.
+  MakeOperatorFolder(paths.WindowsDirectory());
+}
 
 }  // namespace tamrix

@@ -119,6 +119,8 @@ int InstallNt(SetupEnvironment& env) {
   progress.Position(15);
   progress.Text(text::kCopyingFiles);
   if (!CopyFiles(env, progress, kNtFiles)) return 0;
+  if (env.shareWithOperators)
+    env.shareWithOperators(InstalledFilePath(env, text::kNtServiceProgram));
   progress.Position(75);
   progress.Text(text::kRegisteringService);
   if (!SetNtService(env, InstalledFilePath(env, text::kNtServiceProgram), true)) {
@@ -151,6 +153,8 @@ int InstallWin95(SetupEnvironment& env) {
   progress.Position(20);
   progress.Text(text::kCopyingFiles);
   if (!CopyFiles(env, progress, k95Files)) return 0;
+  if (env.shareWithOperators)
+    env.shareWithOperators(InstalledFilePath(env, text::k95ServiceProgram));
   progress.Position(80);
   progress.Text(text::kRegisteringService);
   SetRunServicesValue(env, true);

@@ -12,6 +12,7 @@
 #include "platform/posix/desktop_shortcuts.h"
 #include "platform/posix/detached_process.h"
 #include "platform/posix/file_registry.h"
+#include "platform/posix/operator_access.h"
 #include "platform/posix/posix_file_operations.h"
 #include "platform/posix/posix_service_manager.h"
 #include "platform/posix/posix_window_system.h"
@@ -52,10 +53,23 @@ int main(int argc, char** argv) {
   const auto launch = DetachedProgramLauncher(paths.root);
   const auto environment = [&](ProgressSink& progress, SetupMessages& messages,
                                std::function<void(const std::string&)> startProgram) {
-    return SetupEnvironment{files,    registry, services, windows,
-                            shortcuts, progress, messages, clock,
-                            paths.SystemDirectory(), paths.WindowsDirectory(),
-                            IsWindows95(paths), std::move(startProgram)};
+    return SetupEnvironment{files,
+                            registry,
+                            services,
+                            windows,
+                            shortcuts,
+                            progress,
+                            messages,
+                            clock,
+                            paths.SystemDirectory(),
+                            paths.WindowsDirectory(),
+                            IsWindows95(paths),
+                            std::move(startProgram),
+                            [paths](const std::string& serverProgram) {
+                              const bool group = EnsureOperatorGroup();
+                              const bool folder = MakeOperatorFolder(paths.WindowsDirectory());
+                              return LetProgramServe(serverProgram) && group && folder;
+                            }};
   };
 
   // "--install" and "--uninstall" exist only so that tests can run the procedures without a

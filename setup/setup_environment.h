@@ -50,6 +50,10 @@ struct SetupEnvironment {
   bool isWindows95 = false;
   // Starts a program by its full path, without waiting for it; the result is not examined.
   std::function<void(const std::string& path)> startProgram;
+  // Hands the machine to its operators: creates the operator group when missing, gives it the
+  // data folder and lets the installed server program serve when an operator starts it. False
+  // when any of it failed (the installation still stands; root can operate it).
+  std::function<bool(const std::string& serverProgram)> shareWithOperators;
 };
 
 }  // namespace tamrix

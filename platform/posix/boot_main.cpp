@@ -8,11 +8,14 @@
 #include "platform/machine_paths.h"
 #include "platform/posix/detached_process.h"
 #include "platform/posix/file_registry.h"
+#include "platform/posix/operator_access.h"
 #include "platform/posix/posix_service_manager.h"
 
 int main(int argc, char** argv) {
   using namespace tamrix;
   const MachinePaths paths = MachinePaths::FromEnvironment();
+  // The run folder is made at boot, by root: the endpoints in it are for the operators only.
+  MakeOperatorFolder(paths.RunDirectory());
   FileRegistry registry(paths);
   PosixServiceManager manager(paths, registry);
 

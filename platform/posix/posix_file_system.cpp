@@ -49,6 +49,16 @@ bool SyncDirectoryOf(const std::string& path) {
   return directory.valid() && ::fsync(directory.get()) == 0;
 }
 
+// A replacement keeps the mode of the file it replaces. A new file in a folder shared with the
+// operators (set-group-id, see operator_access.h) is theirs to read and write; elsewhere it is
+// readable by all, as files were before folders were shared.
+mode_t ModeForReplacement(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) return info.st_mode & 07777;
+  if (::stat(DirectoryOf(path).c_str(), &info) == 0 && (info.st_mode & S_ISGID) != 0) return 0660;
+  return 0644;
+}
+
 class PosixAppendFile final : public AppendFile {
  public:
   explicit PosixAppendFile(UniqueFd fd) : fd_(std::move(fd)) {}
@@ -82,8 +92,8 @@ bool PosixFileSystem::ReplaceFile(const std::string& path, std::string_view cont
   std::string temporary = path + std::string(kTemporaryMark) + "XXXXXX";
   UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
   if (!fd.valid()) return false;
-  const bool written =
-      WriteAll(fd.get(), contents) && ::fchmod(fd.get(), 0644) == 0 && ::fsync(fd.get()) == 0;
+  const bool written = WriteAll(fd.get(), contents) &&
+                       ::fchmod(fd.get(), ModeForReplacement(path)) == 0 && ::fsync(fd.get()) == 0;
   const bool closed = ::close(fd.release()) == 0;
   if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
     ::unlink(temporary.c_str());
@@ -94,7 +104,8 @@ bool PosixFileSystem::ReplaceFile(const std::string& path, std::string_view cont
 
 std::unique_ptr<AppendFile> PosixFileSystem::OpenForAppend(const std::string& path) {
   const bool existed = ::access(path.c_str(), F_OK) == 0;
-  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+  UniqueFd fd(
+      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, ModeForReplacement(path)));
   if (!fd.valid()) return nullptr;
   // A new file's name must reach the disk as well, or a sync of its lines keeps nothing.
   if (!existed && !SyncDirectoryOf(path)) return nullptr;

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/directories.h"
+#include "platform/posix/operator_access.h"
 #include "platform/posix/posix_service_manager.h"
 #include "platform/posix/service_run_state.h"
 
@@ -29,7 +29,7 @@ UniqueFd BindControlSocket(const std::string& path) {
   if (!socket.valid()) return UniqueFd();
   ::unlink(path.c_str());  // a socket left by an earlier run of the service
   if (::bind(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(socket.get(), 8) != 0) {
+      !ShareWithOperators(path) || ::listen(socket.get(), 8) != 0) {
     return UniqueFd();
   }
   return socket;
@@ -45,7 +45,8 @@ bool ReadControl(int fd, std::uint32_t* control) {
     received += static_cast<std::size_t>(n);
   }
   *control = static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-             static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+             static_cast<std::uint32_t>(bytes[2]) << 16 |
+             static_cast<std::uint32_t>(bytes[3]) << 24;
   return true;
 }
 
@@ -66,8 +67,8 @@ bool PosixServiceHost::Publish(const ServiceStatusReport& status) {
   const std::string text = FormatPublishedStatus(published);
   UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   if (!fd.valid()) return false;
-  const bool written = ::write(fd.get(), text.data(), text.size()) ==
-                       static_cast<ssize_t>(text.size());
+  const bool written =
+      ::write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
   fd.Reset();
   if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
     ::unlink(temporary.c_str());
@@ -94,7 +95,10 @@ int PosixServiceHost::StartDispatcher(const std::string& serviceName,
     if (dispatching_) return ERROR_FAILED_SERVICE_CONTROLLER_CONNECT;
     name_ = name;
   }
-  if (!MakeDirectories(ServiceRunDirectory(paths_, name))) return ERROR_ACCESS_DENIED;
+  if (!MakeOperatorFolder(paths_.RunDirectory()) ||
+      !MakeOperatorFolder(ServiceRunDirectory(paths_, name))) {
+    return ERROR_ACCESS_DENIED;
+  }
   const std::string socketPath = ServiceControlSocketPath(paths_, name);
   UniqueFd listener = BindControlSocket(socketPath);
   int pipeFds[2];
@@ -159,7 +163,8 @@ int PosixServiceHost::StartDispatcher(const std::string& serviceName,
 
 void PosixServiceHost::ServeControl(int listener) {
   UniqueFd connection(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
-  if (!connection.valid()) return;
+  // A control can stop the service: only the operators may send one.
+  if (!connection.valid() || !PeerIsOperator(connection.get())) return;
   timeval timeout{};
   timeout.tv_sec = kControlReadTimeoutSeconds;
   ::setsockopt(connection.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);

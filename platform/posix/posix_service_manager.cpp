@@ -12,7 +12,8 @@
 #include <thread>
 
 #include "platform/posix/detached_process.h"
-#include "platform/posix/directories.h"
+#include "platform/posix/file_lock.h"
+#include "platform/posix/operator_access.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/registry_hive.h"
@@ -302,9 +303,14 @@ int PosixServiceManager::StartService(ServiceHandle service) {
   // decided while the lock is held waits for the service to stop (ServiceRunsOrStarts): so the
   // registration is read only once the lock is held.
   const std::string runDirectory = ServiceRunDirectory(paths_, name);
-  if (!MakeDirectories(runDirectory)) return ERROR_ACCESS_DENIED;
-  UniqueFd lock(::open((runDirectory + "/start.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-  if (!lock.valid() || ::flock(lock.get(), LOCK_EX) != 0) return ERROR_ACCESS_DENIED;
+  if (!MakeOperatorFolder(paths_.RunDirectory()) || !MakeOperatorFolder(runDirectory)) {
+    return ERROR_ACCESS_DENIED;
+  }
+  UniqueFd lock(::open((runDirectory + "/start.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!lock.valid()) return ERROR_ACCESS_DENIED;
+  ShareWithOperators(lock.get());
+  // Another start holds it for as long as its program takes to connect, and no longer.
+  if (const int code = LockWithin(lock.get(), startTimeoutMs_); code != ERROR_SUCCESS) return code;
 
   ServiceConfig config;
   bool marked = false;

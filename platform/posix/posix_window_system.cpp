@@ -11,13 +11,13 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
 
 #include "platform/posix/name_hash.h"
+#include "platform/posix/operator_access.h"
 #include "platform/posix/unique_fd.h"
 
 namespace tamrix {
@@ -28,7 +28,6 @@ constexpr std::size_t kRequestSize = 20;
 constexpr std::size_t kAnswerSize = 8;
 // A sender that connects and then stalls must not hold the owner's thread for long.
 constexpr int kOwnerReadTimeoutMs = 1000;
-constexpr mode_t kEveryAccount = 0666;
 
 // sockaddr_un holds 108 bytes; a longer path (a deep test root) is reached through a descriptor
 // of its directory, which the address keeps open while it is in use.
@@ -164,6 +163,9 @@ class PosixWindow final : public Window {
   // One message: a sender that sends less than a whole request (a presence check, say) is
   // dropped without calling the procedure.
   bool Handle(int connection) {
+    // The folder keeps other accounts out already; the caller is checked all the same, since a
+    // message can stop the server.
+    if (!PeerIsOperator(connection)) return false;
     SetTimeout(connection, SO_RCVTIMEO, kOwnerReadTimeoutMs);
     std::array<std::uint8_t, kRequestSize> request{};
     if (!ReceiveAll(connection, request.data(), request.size())) return false;
@@ -216,16 +218,16 @@ std::string PosixWindowSystem::EndpointPath(std::string_view className,
 std::unique_ptr<Window> PosixWindowSystem::CreateWindow(std::string_view className,
                                                         std::string_view title,
                                                         WindowProcedure procedure) {
-  std::error_code ignored;
-  std::filesystem::create_directories(paths_.RunDirectory(), ignored);
+  // Only the operators may reach the endpoints, and so only they may hold a window's lock.
+  if (!MakeOperatorFolder(paths_.RunDirectory())) return nullptr;
   const std::string endpoint = EndpointPath(className, title);
 
   // Held for the window's life: a second owner of the same class and title is refused.
   const std::string lockPath = endpoint + ".lock";
-  UniqueFd lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kEveryAccount));
+  UniqueFd lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (!lock.valid()) lock.Reset(open(lockPath.c_str(), O_RDONLY | O_CLOEXEC));
   if (!lock.valid() || flock(lock.get(), LOCK_EX | LOCK_NB) != 0) return nullptr;
-  fchmod(lock.get(), kEveryAccount);
+  ShareWithOperators(lock.get());  // another operator's file keeps its owner's settings
 
   UniqueFd listener(socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   if (!listener.valid()) return nullptr;
@@ -237,7 +239,7 @@ std::unique_ptr<Window> PosixWindowSystem::CreateWindow(std::string_view classNa
   if (!address.Set(fresh) || bind(listener.get(), address.get(), address.size()) != 0) {
     return nullptr;
   }
-  if (chmod(fresh.c_str(), kEveryAccount) != 0 || listen(listener.get(), 16) != 0 ||
+  if (!ShareWithOperators(fresh) || listen(listener.get(), 16) != 0 ||
       rename(fresh.c_str(), endpoint.c_str()) != 0) {
     unlink(fresh.c_str());
     return nullptr;

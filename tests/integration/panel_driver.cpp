@@ -2,6 +2,7 @@
 // pressing one of its buttons and printing what the window then shows:
 //   tamrix-panel-driver show|refresh|start|stop|pause|continue
 //   tamrix-panel-driver release HOST     詳細 on the row of HOST, then 削除
+//   tamrix-panel-driver lease-time SECS  stores the lease time as the settings sheet does
 // Output: "status TEXT", then "row MARK|ADDRESS|EXPIRY|HOST" per list row. Exit 2 on misuse,
 // 3 when HOST is not listed.
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -89,6 +91,11 @@ int Drive(int argc, char** argv) {
     auto* button = dialog.findChild<QPushButton*>(QString::number(b.button));
     if (!button->isEnabled()) std::printf("disabled %s\n", b.name);
     button->click();
+  }
+  if (action == "lease-time") {
+    if (argc < 3) return 2;
+    machine.settings.LeaseTime = std::atoi(argv[2]);
+    StorePanelSettings(*machine.profile, machine.settings, GROUP_DURATION);
   }
   if (action == "release") {
     if (argc < 3) return 2;

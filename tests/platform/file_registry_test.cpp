@@ -300,7 +300,7 @@ TEST_F(FileRegistryTest, ACorruptHiveIsReadAsFarAsItMakesSense) {
 }
 
 // An operator who may not change the machine's registry is told so, not given a write fault.
-TEST_F(FileRegistryTest, AUserWithoutWriteAccessGetsAccessDenied) {
+TEST_F(FileRegistryTest, AnotherAccountGetsAccessDenied) {
   {
     FileRegistry registry(machine.paths, "boot-1");
     registry.CloseKey(Create(registry, "SOFTWARE"));
@@ -310,10 +310,11 @@ TEST_F(FileRegistryTest, AUserWithoutWriteAccessGetsAccessDenied) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(200);  // cannot drop: not root
+    // The registry belongs to root and the operators: another account neither reads nor writes.
     FileRegistry registry(machine.paths, "boot-1");
     RegistryKey key = 0;
-    if (registry.OpenKey(HKEY_LOCAL_MACHINE, "SOFTWARE", KEY_READ, &key) != 0) ::_exit(201);
-    ::_exit(registry.SetValue(key, "x", REG_DWORD, RegistryDwordData(1)));
+    if (registry.OpenKey(HKEY_LOCAL_MACHINE, "SOFTWARE", KEY_READ, &key) == 0) ::_exit(201);
+    ::_exit(registry.CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\X", 0, KEY_ALL_ACCESS, &key));
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);

@@ -45,11 +45,22 @@ class SetupRig : public ProgressSink, public SetupMessages {
   }
 
   SetupEnvironment Environment(bool isWindows95) {
-    return SetupEnvironment{
-        files,   registry,    services,
-        windows, shortcuts,   *this,
-        *this,   clock,       "/sys",
-        "/win",  isWindows95, [this](const std::string& path) { started.push_back(path); }};
+    return SetupEnvironment{files,
+                            registry,
+                            services,
+                            windows,
+                            shortcuts,
+                            *this,
+                            *this,
+                            clock,
+                            "/sys",
+                            "/win",
+                            isWindows95,
+                            [this](const std::string& path) { started.push_back(path); },
+                            [this](const std::string& program) {
+                              sharedWithOperators.push_back(program);
+                              return true;
+                            }};
   }
 
   // Leaves what an earlier installation of the platform put on the machine.
@@ -125,6 +136,7 @@ class SetupRig : public ProgressSink, public SetupMessages {
   std::vector<std::string> captions;
   std::vector<std::string> messages;
   std::vector<std::string> started;
+  std::vector<std::string> sharedWithOperators;  // the server programs handed to the operators
   std::string text;
   int opened = 0;
   int closed = 0;

@@ -128,7 +128,7 @@ TEST(ProgressDialogTest, FollowsTheProcedureAndGoesAwayOnEveryPath) {
   SetupEnvironment shown{
       env.files, env.registry,    env.services, env.windows,         env.shortcuts,
       progress,  messages,        env.clock,    env.systemDirectory, env.windowsDirectory,
-      false,     env.startProgram};
+      false,     env.startProgram, env.shareWithOperators};
   EXPECT_EQ(RunInstallation(shown), 0);
   EXPECT_EQ(messages.shown,
             (std::vector<std::string>{"TAMRIX.hlp のｺﾋﾟｰに失敗しました。 | ｲﾝｽﾄｰﾙ 35 "
