@@ -173,6 +173,32 @@ int LeaseTable::MarkConflict(std::uint32_t address, std::string_view hostName) {
   return 1;
 }
 
+// Anyone can send a DECLINE naming any address, and a mark outlives restarts: taken from
+// everyone, a handful of forged ones would set the whole pool aside, bound addresses included.
+// Only the client the address was handed to can have found it in use.
+int LeaseTable::DeclineAddress(std::uint32_t address, const ClientId& client) {
+  if (!IsReady()) return 0;
+  bool marked = false;
+  {
+    std::lock_guard guard(lock_);
+    LeaseEntry* entry = FindEntryLocked(address);
+    if (entry != nullptr && IsHeld(entry->state) && !client.IsEmpty() && !IsOverLong(client) &&
+        entry->client == client) {
+      SetConflict(*entry, kConflictHostName);
+      JournalLocked(*entry);
+      marked = true;
+    }
+  }
+  // Said once the lock is free, as the events are.
+  if (!marked) {
+    const std::string who =
+        client.IsEmpty() ? "a client without identifier" : FormatClientId(client);
+    env_.problems.Report("ignored DHCPDECLINE of " + FormatAddress(address) + " from " + who +
+                         ", which does not hold it");
+  }
+  return marked ? 1 : 0;
+}
+
 std::uint32_t LeaseTable::FindReservedAddress(const ClientId& client) {
   if (!client.IsValid() || !IsReady()) return 0;
   std::lock_guard guard(lock_);
@@ -221,6 +247,11 @@ std::uint32_t LeaseTable::ServerAddress() {
     if (entry == nullptr || HasReservedBit(entry->state)) return a;
   }
   return kBroadcastAddress;
+}
+
+bool LeaseTable::IsHostAddress(std::uint32_t address) const {
+  std::lock_guard guard(lock_);
+  return std::find(hostAddresses_.begin(), hostAddresses_.end(), address) != hostAddresses_.end();
 }
 
 void LeaseTable::MaintenancePass() {

@@ -83,11 +83,16 @@ class LeaseTable {
   int CancelOffer(const ClientId& client);
   int ReleaseAddress(std::uint32_t address, const ClientId& client);
   int MarkConflict(std::uint32_t address, std::string_view hostName);
+  // A client's DHCPDECLINE: marks the address as a conflict only when it is offered, bound or
+  // reserved to that client. 1 marked; 0 ignored, which the problem log is told.
+  int DeclineAddress(std::uint32_t address, const ClientId& client);
   std::uint32_t FindReservedAddress(const ClientId& client);
   int FindReservedName(const ClientId& client, std::array<char, kHostNameField>& name);
   int IsOutsidePool(std::uint32_t address) const;
   int CopyLeaseTable(std::span<LeaseEntry, kMaxPoolSize> out);
   std::uint32_t ServerAddress();
+  // One of this host's addresses as the resolver listed them at init.
+  bool IsHostAddress(std::uint32_t address) const;
 
   // One pass of the maintenance thread: bound entries past expiry enter grace, offered and grace
   // entries past expiry are freed with report 10001. It also syncs the journal, rewrites

@@ -28,6 +28,13 @@ Destination DestinationOf(const ParsedRequest& request) {
   return {};
 }
 
+// Addresses no relay agent can be reached at: this network, loopback, multicast, the reserved
+// block and the limited broadcast.
+bool IsUnusableRelayAddress(std::uint32_t giaddr) {
+  const std::uint32_t first = giaddr >> 24;
+  return first == 0 || first == 127 || first >= 224;
+}
+
 // The report after sending follows the reply's first option.
 EventId SentEventOf(const DhcpMessage& message) {
   if (message.U8(dhcp_offset::kOptions) != dhcp_option::kMessageType) return EV_BOOTP_REPLY;
@@ -61,10 +68,11 @@ RequestProcessor::RequestProcessor(LeaseTable& table, const ServerSettings& sett
 
 std::optional<Reply> RequestProcessor::HandleRequest(std::span<const std::uint8_t> datagram) {
   DhcpMessage message = DhcpMessage::FromDatagram(datagram);
-  // An answer is never a request. Relayed answers go to port 67, so one whose giaddr names this
-  // host comes back here; taking it as a BOOTP request would answer it again, without end.
+  // An answer is never a request. Relayed answers go to port 67, so another server's answer to
+  // a relay agent on this host arrives here too; taking it as a BOOTP request would answer it.
   if (message.U8(dhcp_offset::kOp) == kBootReply) return std::nullopt;
   const ParsedRequest request = ParseRequest(message);
+  if (!IsPlausibleRelay(request.relayAddress)) return std::nullopt;
   if (!IsAdmitted(request.client)) {
     events_.Report(EV_CLIENT_REJECTED, &request.client, std::nullopt);
     return std::nullopt;
@@ -74,6 +82,14 @@ std::optional<Reply> RequestProcessor::HandleRequest(std::span<const std::uint8_
 
 void RequestProcessor::ReportSent(const Reply& reply) {
   events_.Report(reply.sentEvent, &reply.client, reply.reportedAddress);
+}
+
+// The answer to a relayed request goes to giaddr on port 67. A forged giaddr would have the
+// server send there (to itself, to a multicast group, to loopback) and would still hold a pool
+// address for the offer, so such a request is dropped before the table is touched.
+bool RequestProcessor::IsPlausibleRelay(std::uint32_t giaddr) {
+  if (giaddr == 0) return true;  // not relayed
+  return !IsUnusableRelayAddress(giaddr) && !table_.IsHostAddress(giaddr);
 }
 
 bool RequestProcessor::IsAdmitted(const ClientId& client) {
@@ -161,9 +177,11 @@ std::optional<Reply> RequestProcessor::AnswerInform(const ParsedRequest& request
 void RequestProcessor::TakeDecline(const ParsedRequest& request) {
   std::uint32_t declined = request.clientAddress;
   if (declined == 0 && request.hasRequestedOption) declined = request.requestedAddress;
+  // The receipt is reported whoever sent it; a conflict only when the address was marked.
   events_.Report(EV_DECLINE, &request.client, declined);
-  if (declined != 0) table_.MarkConflict(declined, kConflictHostName);
-  events_.Report(EV_ADDRESS_CONFLICT, nullptr, declined);
+  if (declined != 0 && table_.DeclineAddress(declined, request.client) == 1) {
+    events_.Report(EV_ADDRESS_CONFLICT, nullptr, declined);
+  }
 }
 
 void RequestProcessor::TakeRelease(const ParsedRequest& request) {

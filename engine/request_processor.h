@@ -43,6 +43,7 @@ class RequestProcessor {
   void ReportSent(const Reply& reply);
 
  private:
+  bool IsPlausibleRelay(std::uint32_t giaddr);
   bool IsAdmitted(const ClientId& client);
   std::optional<Reply> ActOn(const ParsedRequest& request, DhcpMessage& message);
   std::optional<Reply> AnswerBootp(const ParsedRequest& request, DhcpMessage& message);

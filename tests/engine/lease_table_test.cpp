@@ -206,6 +206,7 @@ TEST(LeaseTable, EveryOperationAnswersNoWhileNotReady) {
     EXPECT_EQ(h.table.CancelOffer(X), 0) << when;
     EXPECT_EQ(h.table.ReleaseAddress(A, X), 0) << when;
     EXPECT_EQ(h.table.MarkConflict(A, kConflictHostName), 0) << when;
+    EXPECT_EQ(h.table.DeclineAddress(A, X), 0) << when;
     EXPECT_EQ(h.table.FindReservedAddress(X), 0u) << when;
     EXPECT_EQ(h.table.FindReservedName(X, name), 0) << when;
     EXPECT_EQ(h.table.IsOutsidePool(A), 1) << when;
@@ -257,6 +258,8 @@ TEST(LeaseTable, EntryTransitions) {
   auto releaseY = [](Harness& h) { return h.table.ReleaseAddress(A, Y); };
   auto releaseAny = [](Harness& h) { return h.table.ReleaseAddress(A, kNoClient); };
   auto conflict = [](Harness& h) { return h.table.MarkConflict(A, kConflictHostName); };
+  auto declineX = [](Harness& h) { return h.table.DeclineAddress(A, X); };
+  auto declineY = [](Harness& h) { return h.table.DeclineAddress(A, Y); };
   auto pass = [](Harness& h) {
     h.table.MaintenancePass();
     return 0;
@@ -287,6 +290,12 @@ TEST(LeaseTable, EntryTransitions) {
       {"bound, release by other refused", bind, releaseY, 0, LEASE_BOUND, kT0 + 3600, false},
       {"free, conflict", none, conflict, 1, LEASE_RESERVED, 0, false},
       {"bound, conflict", bind, conflict, 1, LEASE_RESERVED, 0, false},
+      {"offered, declined by its client", offer, declineX, 1, LEASE_RESERVED, 0, false},
+      {"bound, declined by its client", bind, declineX, 1, LEASE_RESERVED, 0, false},
+      {"grace, declined by its client", grace, declineX, 1, LEASE_RESERVED, 0, false},
+      {"free, decline ignored", none, declineX, 0, LEASE_FREE, 0, false},
+      {"offered, decline by other ignored", offer, declineY, 0, LEASE_OFFERED, kT0 + 30, false},
+      {"bound, decline by other ignored", bind, declineY, 0, LEASE_BOUND, kT0 + 3600, false},
   };
   for (const Case& c : cases) {
     Harness h;
@@ -504,6 +513,22 @@ TEST(LeaseTable, Reservations) {
   EXPECT_EQ(HostName(h.Entry(A)), kDisabledHostName);
 }
 
+// An empty identifier proves nothing, not even against an offer made to an empty one. The client
+// an address is reserved for may set it aside like any holder.
+TEST(LeaseTable, DeclineIsTakenOnlyFromTheIdentifiedHolder) {
+  Harness h;
+  h.StoreDatabase(A, A + 9, {Stored(A + 5, X, LEASE_RESERVED, 0, "taro")});
+  ASSERT_EQ(h.Init(), 0);
+  ASSERT_EQ(h.table.OfferAddress("", kNoClient), A);
+  EXPECT_EQ(h.table.DeclineAddress(A, kNoClient), 0);
+  EXPECT_EQ(h.Entry(A).state, LEASE_OFFERED);
+  EXPECT_EQ(h.problems.All(),
+            "ignored DHCPDECLINE of 192.168.0.10 from a client without identifier, which does "
+            "not hold it\n");
+  EXPECT_EQ(h.table.DeclineAddress(A + 5, X), 1);
+  EXPECT_EQ(HostName(h.Entry(A + 5)), kConflictHostName);
+}
+
 TEST(LeaseTable, InitAgainWithTheSamePoolReloadsTheDatabase) {
   Harness h;
   ASSERT_EQ(h.Init(), 0);
@@ -606,6 +631,8 @@ TEST(LeaseJournal, AKilledServerLosesNothingItAnnounced) {
   ASSERT_EQ(h.table.ConfirmRequest(A + 1, "v", Client(5)), 1);
   ASSERT_EQ(h.table.ReleaseAddress(A + 1, Client(5)), 1);
   ASSERT_EQ(h.table.MarkConflict(A + 5, kConflictHostName), 1);
+  ASSERT_EQ(h.table.ConfirmRequest(A + 6, "d", Client(6)), 1);
+  ASSERT_EQ(h.table.DeclineAddress(A + 6, Client(6)), 1);
   h.table.MaintenancePass();  // syncs
   ASSERT_EQ(h.table.ConfirmRequest(A + 2, "z", Client(3)), 1);
   const auto announced = h.Entries();

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/address.h"
 #include "engine/conflict_probe.h"
 #include "engine/lease_table.h"
 #include "storage/allowed_client_list.h"
@@ -15,6 +16,7 @@
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_host_lookup.h"
 #include "tests/fakes/recording_event_sink.h"
+#include "tests/fakes/recording_problem_log.h"
 
 namespace tamrix {
 namespace {
@@ -27,6 +29,7 @@ using testing::FakeHostLookup;
 using testing::PacketBuilder;
 using testing::RecordedEvent;
 using testing::RecordingEventSink;
+using testing::RecordingProblemLog;
 using testing::WalkOptions;
 namespace off = dhcp_offset;
 namespace opt = dhcp_option;
@@ -87,8 +90,8 @@ class RequestProcessorTest : public ::testing::Test {
   void Start(const LeaseTableSettings& pool = PoolSettings()) {
     hosts.thisHost = {0x7F000001, kServer};
     table.reset();  // one table at a time owns the journal
-    table = std::make_unique<LeaseTable>(
-        LeaseTableEnvironment{clock, hosts, files, events, probe, settings, kDatabasePath, false});
+    table = std::make_unique<LeaseTable>(LeaseTableEnvironment{
+        clock, hosts, files, events, probe, settings, kDatabasePath, false, problems});
     ASSERT_EQ(table->LeaseTableInit(pool), 0);
     processor = std::make_unique<RequestProcessor>(*table, settings, allowed, events);
   }
@@ -120,6 +123,7 @@ class RequestProcessorTest : public ::testing::Test {
   FakeHostLookup hosts;
   FakeFileSystem files;
   RecordingEventSink events;
+  RecordingProblemLog problems;
   SilentProbe probe;
   ServerSettings settings;
   AllowedClientList allowed;
@@ -319,9 +323,9 @@ TEST_F(RequestProcessorTest, MessageTypeTable) {
        From(1).Type(DHCPDISCOVER).NoCookie(),
        {Ev(EV_BOOTP_REQUEST, kClientA, "0.0.0.0"), Ev(EV_NO_ADDRESS)},
        std::nullopt},
-      {"DECLINE by ciaddr",
-       From(1).Type(DHCPDECLINE).Ciaddr(kSecond),
-       {Ev(EV_DECLINE, kClientA, "192.168.0.101"), Ev(EV_ADDRESS_CONFLICT, "", "192.168.0.101")},
+      {"DECLINE of an address the client does not hold",
+       From(1).Type(DHCPDECLINE).Ciaddr(kLast),
+       {Ev(EV_DECLINE, kClientA, "192.168.0.110")},
        std::nullopt},
   };
   for (const auto& c : cases) {
@@ -349,36 +353,80 @@ TEST_F(RequestProcessorTest, ReleaseFreesTheClientsEntry) {
 TEST_F(RequestProcessorTest, DeclineMarksCiaddrElseOption50ElseNothing) {
   struct Case {
     const char* what;
+    std::uint32_t held;  // bound to the declining client first
     PacketBuilder packet;
-    std::optional<std::uint32_t> marked;
+    bool marked;
     const char* reported;
   };
   const Case cases[] = {
-      {"ciaddr", From(1).Type(DHCPDECLINE).Ciaddr(kSecond).Requested(kLast), kSecond,
+      {"ciaddr", kSecond, From(1).Type(DHCPDECLINE).Ciaddr(kSecond).Requested(kLast), true,
        "192.168.0.101"},
-      {"option 50 when ciaddr is 0", From(1).Type(DHCPDECLINE).Requested(kLast), kLast,
+      {"option 50 when ciaddr is 0", kLast, From(1).Type(DHCPDECLINE).Requested(kLast), true,
        "192.168.0.110"},
-      {"neither", From(1).Type(DHCPDECLINE), std::nullopt, "0.0.0.0"},
+      {"neither", kSecond, From(1).Type(DHCPDECLINE), false, "0.0.0.0"},
   };
   for (const auto& c : cases) {
     files.files.clear();  // the marks of the case before last across a restart
     Start();
+    ASSERT_TRUE(Request(1, c.held)) << c.what;
     events.events.clear();
     EXPECT_FALSE(Exchange(c.packet)) << c.what;
-    EXPECT_EQ(events.events, (std::vector<RecordedEvent>{Ev(EV_DECLINE, kClientA, c.reported),
-                                                         Ev(EV_ADDRESS_CONFLICT, "", c.reported)}))
-        << c.what;
+    std::vector<RecordedEvent> expected{Ev(EV_DECLINE, kClientA, c.reported)};
+    if (c.marked) expected.push_back(Ev(EV_ADDRESS_CONFLICT, "", c.reported));
+    EXPECT_EQ(events.events, expected) << c.what;
     std::array<LeaseEntry, kMaxPoolSize> all{};
     const int n = table->CopyLeaseTable(all);
     for (int i = 0; i < n; ++i) {
-      const bool expectMarked = c.marked && all[i].address == *c.marked;
-      EXPECT_EQ(all[i].state, expectMarked ? LEASE_RESERVED : LEASE_FREE) << c.what;
-      if (expectMarked) {
+      const bool held = all[i].address == c.held;
+      EXPECT_EQ(all[i].state, !held      ? LEASE_FREE
+                              : c.marked ? LEASE_RESERVED
+                                         : LEASE_BOUND)
+          << c.what;
+      if (held && c.marked) {
         EXPECT_EQ(HostName(all[i]), kConflictHostName) << c.what;
         EXPECT_TRUE(all[i].client.IsEmpty()) << c.what;
       }
     }
   }
+}
+
+// Forged DECLINEs, one from a made-up machine for every pool address, must not deny the pool:
+// the bound client keeps and renews its address, the offer stands, a newcomer is served. Only the
+// holders' own DECLINEs set addresses aside.
+TEST_F(RequestProcessorTest, DeclineCountsOnlyFromTheAddressesClient) {
+  Start();
+  ASSERT_TRUE(Request(1, kFirst));
+  ASSERT_TRUE(Discover(2));  // offered kSecond
+  events.events.clear();
+  for (std::uint32_t a = kFirst; a <= kLast; ++a) {
+    EXPECT_FALSE(
+        Exchange(From(static_cast<std::uint8_t>(0x40 + (a - kFirst))).Type(DHCPDECLINE).Ciaddr(a)));
+  }
+  EXPECT_EQ(events.Ids(), std::vector<EventId>(kLast - kFirst + 1, EV_DECLINE));
+  ASSERT_EQ(problems.lines.size(), kLast - kFirst + 1);
+  EXPECT_EQ(problems.lines[0],
+            "ignored DHCPDECLINE of 192.168.0.100 from 01:00A0C9000040, which does not hold it");
+  EXPECT_EQ(Entry(kFirst)->state, LEASE_BOUND);
+  EXPECT_EQ(Entry(kSecond)->state, LEASE_OFFERED);
+  const auto renewed = Request(1, kFirst);
+  ASSERT_TRUE(renewed);
+  EXPECT_EQ(MessageType(*renewed), DHCPACK);
+  const auto newcomer = Discover(3);
+  ASSERT_TRUE(newcomer);
+  EXPECT_EQ(Yiaddr(*newcomer), kSecond + 1);
+
+  events.events.clear();
+  EXPECT_FALSE(Exchange(From(1).Type(DHCPDECLINE).Ciaddr(kFirst)));
+  EXPECT_FALSE(Exchange(From(2).Type(DHCPDECLINE).Requested(kSecond)));
+  EXPECT_EQ(events.events, (std::vector<RecordedEvent>{
+                               Ev(EV_DECLINE, kClientA, "192.168.0.100"),
+                               Ev(EV_ADDRESS_CONFLICT, "", "192.168.0.100"),
+                               Ev(EV_DECLINE, kClientB, "192.168.0.101"),
+                               Ev(EV_ADDRESS_CONFLICT, "", "192.168.0.101"),
+                           }));
+  EXPECT_EQ(HostName(*Entry(kFirst)), kConflictHostName);
+  EXPECT_EQ(HostName(*Entry(kSecond)), kConflictHostName);
+  EXPECT_EQ(problems.lines.size(), kLast - kFirst + 1);
 }
 
 TEST_F(RequestProcessorTest, InformIsAnsweredOnlyWhenOnAndInsideThePool) {
@@ -426,15 +474,14 @@ TEST_F(RequestProcessorTest, BootpClientWithReservationGetsItsAddressAndName) {
                                         Ev(EV_BOOTP_REPLY, kClientA, "192.168.0.110")}));
 }
 
-// A relayed answer goes to port 67 with giaddr kept; when giaddr names this host (a forged or
-// misconfigured relay address) the answer arrives back at the server. Answering it again would
-// send the same packet to itself forever.
+// A relayed answer goes to port 67 with giaddr kept, where it may reach a server again (this one
+// too, when the agent runs on its host). Answering it would send the same packet on and on.
 TEST_F(RequestProcessorTest, ReplyThatComesBackIsNotAnswered) {
   Reserve({Reservation(kLast, Id(1), "printer")});
   Start();
-  const auto first = Exchange(From(1).Giaddr(kServer));
+  const auto first = Exchange(From(1).Giaddr(kRelay));
   ASSERT_TRUE(first);
-  ASSERT_EQ(first->destination, kServer);
+  ASSERT_EQ(first->destination, kRelay);
   ASSERT_EQ(first->port, kServerPort);
   events.events.clear();
   EXPECT_FALSE(processor->HandleRequest(first->bytes));
@@ -445,6 +492,44 @@ TEST_F(RequestProcessorTest, ReplyThatComesBackIsNotAnswered) {
   replyOp.Field8(off::kOp, 2);
   EXPECT_FALSE(Exchange(replyOp));
   EXPECT_EQ(Entry(kFirst)->state, LEASE_FREE);
+}
+
+// A giaddr no agent can have, or this host's own, would have the answer sent there and the offer
+// hold an address: every relayable request carrying one is dropped untouched, even the holder's
+// own RELEASE and DECLINE. A real agent's address still works.
+TEST_F(RequestProcessorTest, ImplausibleRelayAddressesAreDropped) {
+  settings.OptDHCPINFORM = 1;
+  settings.OptNACK = 1;
+  Reserve({Reservation(kLast, Id(2), "printer")});
+  Start();
+  ASSERT_TRUE(Request(1, kFirst));
+  const std::uint32_t giaddrs[] = {0x00000001, 0x00FFFFFF, 0x7F000001, 0x7F0000FE, 0xE0000001,
+                                   0xEFFFFFFF, 0xF0000001, 0xFFFFFFFE, 0xFFFFFFFF, kServer};
+  for (const std::uint32_t giaddr : giaddrs) {
+    const PacketBuilder packets[] = {
+        From(2),  // BOOTP, reserved
+        From(3).Type(DHCPDISCOVER),
+        From(3).Type(DHCPREQUEST).Requested(kSecond),
+        From(3).Type(DHCPINFORM).Ciaddr(kSecond),
+        From(1).Type(DHCPDECLINE).Ciaddr(kFirst),
+        From(1).Type(DHCPRELEASE).Ciaddr(kFirst),
+    };
+    for (PacketBuilder packet : packets) {
+      EXPECT_FALSE(Exchange(packet.Giaddr(giaddr))) << FormatAddress(giaddr);
+    }
+  }
+  EXPECT_EQ(events.Ids(), (std::vector<EventId>{EV_REQUEST, EV_ACK}));  // the setup's
+  EXPECT_TRUE(problems.lines.empty());
+  for (std::uint32_t a = kFirst; a <= kLast; ++a) {
+    const std::uint32_t expected = a == kFirst  ? LEASE_BOUND
+                                   : a == kLast ? LEASE_RESERVED
+                                                : LEASE_FREE;
+    EXPECT_EQ(Entry(a)->state, expected) << FormatAddress(a);
+  }
+  const auto relayed = Exchange(From(3).Type(DHCPDISCOVER).Giaddr(kRelay));
+  ASSERT_TRUE(relayed);
+  EXPECT_EQ(relayed->destination, kRelay);
+  EXPECT_EQ(Yiaddr(*relayed), kSecond);
 }
 
 TEST_F(RequestProcessorTest, ClientCheckAdmitsListedAndReservedClientsOnly) {
