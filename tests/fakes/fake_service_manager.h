@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -265,6 +267,15 @@ class FakeServiceHost final : public ServiceHost {
   std::vector<ServiceStatusReport> Reports() {
     std::lock_guard lock(mutex_);
     return reports;
+  }
+  // True once the service has reported `state`; the bound only keeps a broken service from
+  // hanging the test.
+  bool WaitForReport(std::uint32_t state) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(10), [&] {
+      return std::any_of(reports.begin(), reports.end(),
+                         [&](const ServiceStatusReport& r) { return r.currentState == state; });
+    });
   }
 
   // Set before the dispatcher starts.

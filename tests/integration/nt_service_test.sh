@@ -98,6 +98,7 @@ check "95: stopped without its window" status_is stopped
 check "95: manual without a RunServices value" t95_eq "$(ctl startup)" manual
 check "95: controller starts TAMRIXs.exe" t95_eq "$(ctl_in_server start)" "$(printf 'result 1\nrunning')"
 check "95: its window is up" t95_window_up
+check "95: it has bound port 67" wait_until 100 t95_port_bound
 set_mac 02:00:00:00:77:03
 check "95: client bound" t95_udhcpc_once "$NETNS_CLI" "$NETNS_CLI_IF" three
 ip_three=$(t95_client_value three ip)

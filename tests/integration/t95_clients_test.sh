@@ -30,14 +30,15 @@ ip netns exec "$NETNS_CLI" tcpdump -n -U --immediate-mode -i "$NETNS_CLI_IF" -w 
   udp port 68 2>"$T95_ROOT/clients/tcpdump.err" &
 dump=$!
 T95_PIDS+=("$dump")
-wait_until 50 grep -q listening "$T95_ROOT/clients/tcpdump.err"
+check "capture is listening" wait_until 100 grep -q listening "$T95_ROOT/clients/tcpdump.err"
 kill -USR1 "$T95_UDHCPC"
 check "udhcpc renewed" wait_until 100 grep -q '^renew' "$T95_ROOT/clients/udhcpc.log"
-sleep 0.3
+# The capture is written packet by packet, but tcpdump may take the answer from the kernel after
+# udhcpc has: read the file until it holds it, then stop the capture.
+answer_captured() { tcpdump -n -r "$capture" 2>/dev/null | grep -q "192.0.2.1.67 > $ip_u.68"; }
+check "renewal answered to the client's address" wait_until 50 answer_captured
 kill -INT "$dump"
 wait "$dump" 2>/dev/null
-check "renewal answered to the client's address" \
-  grep -q "192.0.2.1.67 > $ip_u.68" <(tcpdump -n -r "$capture" 2>/dev/null)
 
 kill -USR2 "$T95_UDHCPC"  # release
 check "udhcpc release frees the entry" wait_until 50 freed "$ip_u"

@@ -40,7 +40,8 @@ ip netns exec "$relay_ns" dhcrelay -4 -d -q -pf "$T95_ROOT/clients/dhcrelay.pid"
   -iu "$NETNS_CLI_IF" -id "$down_if" 192.0.2.1 >"$T95_ROOT/clients/dhcrelay.out" 2>&1 &
 relay=$!
 T95_PIDS+=("$relay")
-sleep 0.5
+# dhcrelay binds its port 67 socket last, after the packet sockets on both interfaces.
+check "dhcrelay is up" wait_until 100 t95_port_bound "$relay_ns"
 ip -n "$seg2_ns" link set dev "$seg2_if" address 02:00:00:00:95:22
 check "client behind dhcrelay is bound" t95_udhcpc_once "$seg2_ns" "$seg2_if" seg2
 ip_r=$(t95_client_value seg2 ip)

@@ -60,6 +60,7 @@ for c in sys.argv[1].encode():
 print("%016x" % h)' "$1" 2>/dev/null
 }
 
+# Gives the check's own status, so that "check ... || t95_finish" stops at a failed step.
 check() {
   local name=$1
   shift
@@ -68,6 +69,7 @@ check() {
   else
     echo "FAIL $name"
     T95_FAILURES=$((T95_FAILURES + 1))
+    return 1
   fi
 }
 
@@ -95,6 +97,9 @@ t95_settings() {
 
 t95_window_up() { "$T95_TOOLS/tamrix-window" find; }
 
+# True once some socket is bound to UDP port 67 in namespace NS (the server's by default).
+t95_port_bound() { ip netns exec "${1:-$NETNS_SRV}" ss -Hlun 'sport = :67' | grep -q .; }
+
 # True while PID runs (a zombie counts as ended).
 t95_alive() {
   local state
@@ -104,7 +109,8 @@ t95_alive() {
 
 t95_gone() { ! t95_alive "$1"; }
 
-# Starts the server in the background and waits for its window; T95_SERVER is its pid.
+# Starts the server in the background and waits until it serves; T95_SERVER is its pid. The
+# window comes first and the engine binds port 67 only from its creation, so wait for both.
 # The server namespace's own host name as in_server gives it; exec so that $! is the server.
 t95_start() {
   {
@@ -113,7 +119,7 @@ t95_start() {
   } >>"$T95_ROOT/server.log" 2>&1 &
   T95_SERVER=$!
   T95_PIDS+=("$T95_SERVER")
-  wait_until 100 t95_window_up
+  wait_until 100 t95_window_up && wait_until 100 t95_port_bound
 }
 
 # Waits (bounded) for the server to end and gives its exit code.
