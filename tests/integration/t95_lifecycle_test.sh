@@ -12,42 +12,49 @@ db_file=$T95_ROOT/var/lib/tamrix/TAMRIX.db
 hex_of() { printf '%02X%02X%02X%02X' ${1//./ }; }
 db_has() { grep -q "^$(hex_of "$1"),.*,80000000," "$db_file"; }
 
-# --- a pool of more than 256 addresses is refused: exit 0 at once, no window, no database
+# --- a pool of more than 256 addresses is refused: exit 1 at once, saying why, no window, no
+# database
 t95_settings EndIPAddr=192.0.3.100
 start=$SECONDS
 timeout 20 ip netns exec "$NETNS_SRV" "$T95_BIN/TAMRIXs.exe" >"$T95_ROOT/refused.log" 2>&1
 rc=$?
-check "refused settings: exit code 0" t95_eq "$rc" 0
+check "refused settings: exit code 1" t95_eq "$rc" 1
 check "refused settings: ends at once" test $((SECONDS - start)) -le 3
 check "refused settings: no window left" bash -c "! '$T95_TOOLS/tamrix-window' find"
-check "refused settings: no message" test ! -s "$T95_ROOT/refused.log"
+check "refused settings: says which" grep -q \
+  "cannot start: settings refused: the pool StartIPAddr .* to EndIPAddr \"192.0.3.100\" must hold 1 to 256" \
+  "$T95_ROOT/refused.log"
 check "refused settings: no database written" test ! -e "$db_file"
 check "refused settings: no block left" bash -c "! '$T95_TOOLS/tamrix-leases' 2>/dev/null"
 
-# --- port 67 held by another program: exit 0 at once, saying why, with no window
+# --- port 67 held by another program: exit 1 at once, saying why, with no window
 t95_settings
+# The holder lives until it is killed below (or the bound runs out), however slow the launch.
 ip netns exec "$NETNS_SRV" python3 -c '
 import socket, time
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 s.bind(("0.0.0.0", 67))
-time.sleep(8)' &
+time.sleep(60)' &
 holder=$!
 T95_PIDS+=("$holder")
-sleep 0.3
-busy=$(in_server timeout 20 "$T95_BIN/TAMRIXs.exe" 2>&1)
-rc=$?
-check "port taken: exit code 0" t95_eq "$rc" 0
-check "port taken: says why" grep -q "UDP port 67" <<<"$busy"
-check "port taken: no window left" bash -c "! '$T95_TOOLS/tamrix-window' find"
+if check "port taken: the other program has bound it" wait_until 100 t95_port_bound; then
+  busy=$(in_server timeout 20 "$T95_BIN/TAMRIXs.exe" 2>&1)
+  rc=$?
+  check "port taken: exit code 1" t95_eq "$rc" 1
+  check "port taken: says why" grep -q "UDP port 67" <<<"$busy"
+  check "port taken: no window left" bash -c "! '$T95_TOOLS/tamrix-window' find"
+fi
 kill "$holder" 2>/dev/null
 wait "$holder" 2>/dev/null
 
 # --- serving, single instance
 t95_settings
 check "server starts" t95_start || t95_finish
+# Had the hang-up been fatal, every thread would have been condemned before kill returned: a
+# snapshot answered afterwards shows it was ignored, without giving it time to act.
+serves_after_hangup() { t95_leases >/dev/null && t95_alive "$T95_SERVER"; }
 kill -HUP "$T95_SERVER"
-sleep 0.2
-check "a hang-up (log-off) leaves it running" t95_alive "$T95_SERVER"
+check "a hang-up (log-off) leaves it running" serves_after_hangup
 set_mac 02:00:00:00:95:41
 check "first client bound" t95_udhcpc_once "$NETNS_CLI" "$NETNS_CLI_IF" one
 ip_one=$(t95_client_value one ip)
