@@ -83,7 +83,12 @@ round() {
     < <(sed -n 's/^.*Test *#[0-9]*: \([^ ]*\) .*/\1/p' "$log")
   for name in "${names[@]}"; do failed[$kind $name]=$((${failed[$kind $name]:-0} + 1)); done
   total=$((total + 1))
-  printf '%-12s %2d/%d  %s\n' "$kind" "$n" "$of" "${names[*]:-ok}"
+  local shown=ok
+  if ((${#names[@]})); then
+    shown="${#names[@]} failed: ${names[*]:0:3}"
+    ((${#names[@]} <= 3)) || shown+=" ..."
+  fi
+  printf '%-12s %2d/%d  %s\n' "$kind" "$n" "$of" "$shown"
 }
 
 for ((i = 1; i <= unit_rounds; i++)); do
