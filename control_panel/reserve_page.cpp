@@ -52,14 +52,15 @@ PoolRange CurrentPool(const PanelSettings& settings) {
                       pool.end != kAddressNone && pool.end >= pool.start;
   if (usable) {
     const std::uint32_t span = pool.end - pool.start;
-    pool.count = span >= static_cast<std::uint32_t>(kReservationSlots) ? kReservationSlots
-                                                                       : static_cast<int>(span) + 1;
+    pool.count = span >= static_cast<std::uint32_t>(kReservationSlots)
+                     ? kReservationSlots
+                     : static_cast<int>(span) + 1;
   }
   return pool;
 }
 
-void LoadReservationTable(FileSystem& files, const std::string& path, const PanelSettings& settings,
-                          ReservationTable& table) {
+void LoadReservationTable(FileSystem& files, const std::string& path,
+                          const PanelSettings& settings, ReservationTable& table) {
   const PoolRange pool = CurrentPool(settings);
   table.Reset(pool.start);
   // The journal a crashed server left is part of the database; the save below folds it in.
@@ -71,8 +72,8 @@ void LoadReservationTable(FileSystem& files, const std::string& path, const Pane
   }
 }
 
-bool SaveReservationTable(FileSystem& files, const std::string& path, const PanelSettings& settings,
-                          const ReservationTable& table) {
+bool SaveReservationTable(FileSystem& files, const std::string& path,
+                          const PanelSettings& settings, const ReservationTable& table) {
   const PoolRange pool = CurrentPool(settings);
   return WriteLeaseDatabase(files, LeaseFiles::Beside(path),
                             FormatLeaseDatabase(pool.start, pool.end, table.entries));

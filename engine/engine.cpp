@@ -67,8 +67,8 @@ int Engine::EngineStart() {
     UndoStart(false, "the shared status block cannot be created");
     return 0;
   }
-  processor_ =
-      std::make_unique<RequestProcessor>(*table_, settings_, allowedClients_, env_.reporter);
+  processor_ = std::make_unique<RequestProcessor>(*table_, settings_, allowedClients_,
+                                                  env_.reporter);
   {
     std::lock_guard lock(gateMutex_);
     gate_ = Gate::kOpen;

@@ -16,9 +16,7 @@ constexpr std::uint32_t kUnlimitedLeaseTime = 0xFFFFFFFF;
 constexpr std::uint32_t kUnlimitedRenewalTime = 0x1FFFFFFE;
 constexpr std::uint32_t kUnlimitedRebindingTime = 0x1FFFFFFF;
 
-bool IsOverLong(const ClientId& client) {
-  return client.length > kMaxClientIdLength;
-}
+bool IsOverLong(const ClientId& client) { return client.length > kMaxClientIdLength; }
 
 // Identifier and expiry stay behind in a freed entry; nothing reads them while it is free.
 void SetFree(LeaseEntry& entry) {
@@ -46,13 +44,9 @@ void Assign(LeaseEntry& entry, std::uint32_t state, std::string_view hostName,
 LeaseTable::LeaseTable(LeaseTableEnvironment environment)
     : env_(std::move(environment)), files_(LeaseFiles::Beside(env_.databasePath)) {}
 
-LeaseTable::~LeaseTable() {
-  StopMaintenance();
-}
+LeaseTable::~LeaseTable() { StopMaintenance(); }
 
-bool LeaseTable::IsReady() const {
-  return ready_.load(std::memory_order_acquire);
-}
+bool LeaseTable::IsReady() const { return ready_.load(std::memory_order_acquire); }
 
 // Entry i holds address poolStart_ + i from the pool's build on, so the address is its index.
 LeaseEntry* LeaseTable::FindEntryLocked(std::uint32_t address) {

@@ -134,8 +134,7 @@ std::string FormatAllowedClientList(const AllowedClientList& list) {
 int LoadAllowedClientList(FileSystem& files, const std::string& windowsDirectory,
                           AllowedClientList& list) {
   list.ClearAllowedClientList();
-  const auto bytes =
-      files.ReadFile(JoinPath(windowsDirectory, std::string(kAllowedClientFileName)));
+  const auto bytes = files.ReadFile(JoinPath(windowsDirectory, std::string(kAllowedClientFileName)));
   if (!bytes) return -1;
   ParseAllowedClientList(*bytes, list);
   return 0;

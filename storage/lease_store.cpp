@@ -3,14 +3,8 @@
 #include <map>
 
 #include "platform/file_system.h"
-#include "platform/machine_paths.h"
 
 namespace tamrix {
-
-LeaseFiles LeaseFiles::In(const std::string& directory) {
-  return LeaseFiles{JoinPath(directory, std::string(kLeaseDatabaseFileName)),
-                    JoinPath(directory, std::string(kLeaseJournalFileName))};
-}
 
 LeaseFiles LeaseFiles::Beside(const std::string& databasePath) {
   const std::size_t cut = databasePath.rfind('/');

@@ -22,7 +22,6 @@ struct LeaseFiles {
   std::string database;
   std::string journal;
 
-  static LeaseFiles In(const std::string& directory);
   // The journal beside a TAMRIX.db at that path.
   static LeaseFiles Beside(const std::string& databasePath);
 };

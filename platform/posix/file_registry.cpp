@@ -75,12 +75,8 @@ FileRegistry::FileRegistry(const MachinePaths& paths, std::string bootId)
       runDirectory_(paths.RunDirectory()),
       bootId_(std::move(bootId)) {}
 
-std::string FileRegistry::HivePath() const {
-  return directory_ + "/hive";
-}
-std::string FileRegistry::VolatilePath() const {
-  return runDirectory_ + "/registry-volatile";
-}
+std::string FileRegistry::HivePath() const { return directory_ + "/hive"; }
+std::string FileRegistry::VolatilePath() const { return runDirectory_ + "/registry-volatile"; }
 
 int FileRegistry::Transact(bool write, const std::function<int(RegistryHive&)>& op) {
   PosixFileSystem files;
@@ -101,7 +97,8 @@ int FileRegistry::Transact(bool write, const std::function<int(RegistryHive&)>& 
   const int result = op(hive);
   if (!write || result != ERROR_SUCCESS) return result;
 
-  const std::string newPersistent = "; TAMRIX registry: keys that last\n" + hive.Serialize(false);
+  const std::string newPersistent =
+      "; TAMRIX registry: keys that last\n" + hive.Serialize(false);
   if (newPersistent != persistent && !files.ReplaceFile(HivePath(), newPersistent)) {
     return WriteFailure();
   }

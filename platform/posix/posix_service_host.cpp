@@ -45,8 +45,7 @@ bool ReadControl(int fd, std::uint32_t* control) {
     received += static_cast<std::size_t>(n);
   }
   *control = static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-             static_cast<std::uint32_t>(bytes[2]) << 16 |
-             static_cast<std::uint32_t>(bytes[3]) << 24;
+             static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
   return true;
 }
 
@@ -67,8 +66,8 @@ bool PosixServiceHost::Publish(const ServiceStatusReport& status) {
   const std::string text = FormatPublishedStatus(published);
   UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   if (!fd.valid()) return false;
-  const bool written =
-      ::write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  const bool written = ::write(fd.get(), text.data(), text.size()) ==
+                       static_cast<ssize_t>(text.size());
   fd.Reset();
   if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
     ::unlink(temporary.c_str());

@@ -269,8 +269,8 @@ int PosixServiceManager::DeleteService(ServiceHandle service) {
     if (marked) return ERROR_SERVICE_MARKED_FOR_DELETE;
     if (!ServiceRunsOrStarts(paths_, name)) return DeleteServiceKey(registry_, name);
     ScopedRegistryKey key(registry_);
-    int code =
-        registry_.OpenKey(HKEY_LOCAL_MACHINE, ServiceKeyPath(name), KEY_ALL_ACCESS, key.out());
+    int code = registry_.OpenKey(HKEY_LOCAL_MACHINE, ServiceKeyPath(name), KEY_ALL_ACCESS,
+                                 key.out());
     if (code == ERROR_SUCCESS) {
       code = registry_.SetValue(key.get(), "DeleteFlag", REG_DWORD, RegistryDwordData(1));
     }
@@ -287,8 +287,7 @@ int PosixServiceManager::WaitForConnect(const std::string& name, pid_t pid) {
   };
   for (int waited = 0; waited <= startTimeoutMs_; waited += kPollMilliseconds) {
     if (connected()) return ERROR_SUCCESS;
-    if (!LiveProcessStartTime(pid))
-      return connected() ? ERROR_SUCCESS : ERROR_SERVICE_REQUEST_TIMEOUT;
+    if (!LiveProcessStartTime(pid)) return connected() ? ERROR_SUCCESS : ERROR_SERVICE_REQUEST_TIMEOUT;
     PauseBriefly();
   }
   return ERROR_SERVICE_REQUEST_TIMEOUT;
@@ -328,8 +327,7 @@ int PosixServiceManager::StartService(ServiceHandle service) {
     set.emplace_back("TAMRIX_SYSROOT", paths_.root);
   }
   pid_t pid = 0;
-  const int error =
-      LaunchDetached(HostProgramPath(config.imagePath), EnvironmentWith(set, remove), &pid);
+  const int error = LaunchDetached(HostProgramPath(config.imagePath), EnvironmentWith(set, remove), &pid);
   if (error != 0) return LaunchErrorCode(error);
   return WaitForConnect(name, pid);
 }

@@ -37,9 +37,9 @@ class PosixServiceManager final : public ServiceManager {
                      ServiceStatusReport* status) override;
   int QueryServiceStatus(ServiceHandle service, ServiceStatusReport* status) override;
   int QueryServiceConfig(ServiceHandle service, ServiceConfig* config) override;
-  int ChangeServiceConfig(ServiceHandle service, std::uint32_t serviceType, std::uint32_t startType,
-                          std::uint32_t errorControl, const std::string* imagePath,
-                          const std::string* displayName) override;
+  int ChangeServiceConfig(ServiceHandle service, std::uint32_t serviceType,
+                          std::uint32_t startType, std::uint32_t errorControl,
+                          const std::string* imagePath, const std::string* displayName) override;
 
   // How long a start waits for the program to connect and a control for its answer.
   void SetTimeouts(int startMilliseconds, int controlMilliseconds);

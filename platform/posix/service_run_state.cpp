@@ -91,9 +91,9 @@ std::string FormatPublishedStatus(const PublishedStatus& published) {
   const ServiceStatusReport& s = published.status;
   char line[256];
   std::snprintf(line, sizeof line, "%d %" PRIu64 " %u %u %u %u %u %u %u\n",
-                static_cast<int>(published.pid), published.startTime, s.serviceType, s.currentState,
-                s.controlsAccepted, s.win32ExitCode, s.serviceSpecificExitCode, s.checkPoint,
-                s.waitHint);
+                static_cast<int>(published.pid), published.startTime, s.serviceType,
+                s.currentState, s.controlsAccepted, s.win32ExitCode, s.serviceSpecificExitCode,
+                s.checkPoint, s.waitHint);
   return line;
 }
 
@@ -153,9 +153,10 @@ std::optional<std::uint64_t> LiveProcessStartTime(pid_t pid) {
 
 std::array<unsigned char, kStatusWireSize> EncodeStatus(const ServiceStatusReport& s) {
   std::array<unsigned char, kStatusWireSize> bytes{};
-  const std::uint32_t fields[7] = {
-      s.serviceType, s.currentState, s.controlsAccepted, s.win32ExitCode, s.serviceSpecificExitCode,
-      s.checkPoint,  s.waitHint};
+  const std::uint32_t fields[7] = {s.serviceType,   s.currentState,
+                                   s.controlsAccepted, s.win32ExitCode,
+                                   s.serviceSpecificExitCode, s.checkPoint,
+                                   s.waitHint};
   for (int i = 0; i < 7; ++i) PutLittleEndian(bytes.data() + 4 * i, fields[i]);
   return bytes;
 }

@@ -107,10 +107,10 @@ TEST(LeaseTableInit, RefusesBadSettings) {
   const Case cases[] = {
       {"defaults", [](auto&) {}, 0, 10},
       {"pool of one", [](auto& s) { s.EndIPAddr = s.StartIPAddr; }, 0, 1},
-      {"256 addresses", [](auto& s) { s.StartIPAddr = "192.168.0.1", s.EndIPAddr = "192.168.1.0"; },
-       0, 256},
-      {"257 addresses", [](auto& s) { s.StartIPAddr = "192.168.0.1", s.EndIPAddr = "192.168.1.1"; },
-       -1, 0},
+      {"256 addresses",
+       [](auto& s) { s.StartIPAddr = "192.168.0.1", s.EndIPAddr = "192.168.1.0"; }, 0, 256},
+      {"257 addresses",
+       [](auto& s) { s.StartIPAddr = "192.168.0.1", s.EndIPAddr = "192.168.1.1"; }, -1, 0},
       {"end below start", [](auto& s) { s.EndIPAddr = "192.168.0.9"; }, -1, 0},
       {"far end below start", [](auto& s) { s.EndIPAddr = "1.0.0.0"; }, -1, 0},
       {"no start", [](auto& s) { s.StartIPAddr = ""; }, -1, 0},
@@ -124,11 +124,13 @@ TEST(LeaseTableInit, RefusesBadSettings) {
       {"dns2 without dns1", [](auto& s) { s.DNSAddr2 = "10.0.0.2"; }, -1, 0},
       {"dns1 equal dns2", [](auto& s) { s.DNSAddr1 = s.DNSAddr2 = "10.0.0.2"; }, -1, 0},
       {"dns1 alone", [](auto& s) { s.DNSAddr1 = "10.0.0.1"; }, 0, 10},
-      {"dns pair", [](auto& s) { s.DNSAddr1 = "10.0.0.1", s.DNSAddr2 = "10.0.0.2"; }, 0, 10},
+      {"dns pair",
+       [](auto& s) { s.DNSAddr1 = "10.0.0.1", s.DNSAddr2 = "10.0.0.2"; }, 0, 10},
       {"wins2 without wins1", [](auto& s) { s.WINSAddr2 = "10.0.0.2"; }, -1, 0},
       {"wins1 equal wins2", [](auto& s) { s.WINSAddr1 = s.WINSAddr2 = "10.0.0.2"; }, -1, 0},
       {"wins1 alone", [](auto& s) { s.WINSAddr1 = "10.0.0.1"; }, 0, 10},
-      {"wins pair", [](auto& s) { s.WINSAddr1 = "10.0.0.1", s.WINSAddr2 = "10.0.0.2"; }, 0, 10},
+      {"wins pair",
+       [](auto& s) { s.WINSAddr1 = "10.0.0.1", s.WINSAddr2 = "10.0.0.2"; }, 0, 10},
   };
   for (const Case& c : cases) {
     Harness h;
@@ -246,10 +248,7 @@ TEST(LeaseTable, EntryTransitions) {
   };
   const Seconds later = kT0 + 4000;
   auto at = [](Seconds t, std::function<int(Harness&)> f) {
-    return [t, f](Harness& h) {
-      h.clock.Set(t);
-      return f(h);
-    };
+    return [t, f](Harness& h) { h.clock.Set(t); return f(h); };
   };
   auto confirmX = [](Harness& h) { return h.table.ConfirmRequest(A, "x", X); };
   auto confirmY = [](Harness& h) { return h.table.ConfirmRequest(A, "y", Y); };
@@ -265,14 +264,15 @@ TEST(LeaseTable, EntryTransitions) {
     return 0;
   };
   const Case cases[] = {
-      {"free, offered", none, [](Harness& h) { return int(h.table.OfferAddress("x", X) == A); }, 1,
-       LEASE_OFFERED, kT0 + 30, false},
+      {"free, offered", none, [](Harness& h) { return int(h.table.OfferAddress("x", X) == A); },
+       1, LEASE_OFFERED, kT0 + 30, false},
       {"free, confirmed", none, confirmX, 1, LEASE_BOUND, kT0 + 3600, false},
       {"free, confirmed without identifier", none,
        [](Harness& h) { return h.table.ConfirmRequest(A, "", kNoClient); }, 1, LEASE_BOUND,
        kT0 + 3600, false},
       {"offered, confirmed", offer, at(kT0 + 10, confirmX), 1, LEASE_BOUND, kT0 + 3610, false},
-      {"bound, confirmed again", bind, at(kT0 + 100, confirmX), 1, LEASE_BOUND, kT0 + 3700, false},
+      {"bound, confirmed again", bind, at(kT0 + 100, confirmX), 1, LEASE_BOUND, kT0 + 3700,
+       false},
       {"grace, confirmed", grace, at(later, confirmX), 1, LEASE_BOUND, later + 3600, false},
       {"offered, other client refused", offer, confirmY, 0, LEASE_OFFERED, kT0 + 30, false},
       {"bound, other client refused", bind, confirmY, 0, LEASE_BOUND, kT0 + 3600, false},
@@ -315,8 +315,7 @@ TEST(LeaseTable, EntryTransitions) {
       EXPECT_TRUE(e.client.IsEmpty()) << c.name;
       EXPECT_EQ(HostName(e), kConflictHostName) << c.name;
     }
-    const std::vector<RecordedEvent> expired = {
-        {EV_LEASE_EXPIRED, FormatClientId(X), "192.168.0.10"}};
+    const std::vector<RecordedEvent> expired = {{EV_LEASE_EXPIRED, FormatClientId(X), "192.168.0.10"}};
     EXPECT_EQ(h.events.events, c.expired ? expired : std::vector<RecordedEvent>{}) << c.name;
   }
 }
@@ -345,12 +344,11 @@ TEST(LeaseTable, RequestRules) {
   EXPECT_EQ(h.table.ConfirmRequest(A + 3, "x", X), 1);  // no earlier offer needed
   EXPECT_EQ(h.table.ConfirmRequest(A + 4, "x", X), 0);  // holds another address
   EXPECT_EQ(h.Entry(A + 4).state, LEASE_FREE);
-  EXPECT_EQ(h.table.ConfirmRequest(A + 3, "y", Y), 0);   // held by another client
+  EXPECT_EQ(h.table.ConfirmRequest(A + 3, "y", Y), 0);  // held by another client
   EXPECT_EQ(h.table.ConfirmRequest(A + 10, "y", Y), 0);  // just past the pool
   // Any other held entry of the client refuses, also one after the requested address.
-  h.StoreDatabase(A, A + 9,
-                  {Stored(A + 1, Y, LEASE_OFFERED, kT0 + 30, "y"),
-                   Stored(A + 2, Y, LEASE_OFFERED, kT0 + 30, "y")});
+  h.StoreDatabase(A, A + 9, {Stored(A + 1, Y, LEASE_OFFERED, kT0 + 30, "y"),
+                             Stored(A + 2, Y, LEASE_OFFERED, kT0 + 30, "y")});
   ASSERT_EQ(h.Init(), 0);
   EXPECT_EQ(h.table.ConfirmRequest(A + 1, "y", Y), 0);
   EXPECT_EQ(h.Entry(A + 1).state, LEASE_OFFERED);
@@ -458,11 +456,11 @@ TEST(LeaseTable, ExpiryArithmeticSaturates) {
 
 TEST(LeaseTable, RestartFreesEntriesThatExpiredWhileStopped) {
   Harness h;
-  h.StoreDatabase(
-      A, A + 9,
-      {Stored(A, X, LEASE_OFFERED, kT0 - 100, "x"), Stored(A + 1, Y, LEASE_BOUND, kT0 - 10000, "y"),
-       Stored(A + 2, Client(3), LEASE_BOUND, kT0 - 100, "z"),
-       Stored(A + 3, Client(4), LEASE_GRACE, kT0 + 100, "w")});
+  h.StoreDatabase(A, A + 9,
+                  {Stored(A, X, LEASE_OFFERED, kT0 - 100, "x"),
+                   Stored(A + 1, Y, LEASE_BOUND, kT0 - 10000, "y"),
+                   Stored(A + 2, Client(3), LEASE_BOUND, kT0 - 100, "z"),
+                   Stored(A + 3, Client(4), LEASE_GRACE, kT0 + 100, "w")});
   ASSERT_EQ(h.Init(), 0);
   EXPECT_EQ(h.Entry(A).state, LEASE_OFFERED);
   h.table.MaintenancePass();

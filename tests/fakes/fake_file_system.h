@@ -62,7 +62,6 @@ class FakeFileSystem final : public FileSystem {
   std::map<std::string, std::string> unsynced;
   std::set<std::string> failWrites;
   int writes = 0;
-  int syncs = 0;
 
  private:
   class Appender final : public AppendFile {
@@ -75,7 +74,6 @@ class FakeFileSystem final : public FileSystem {
     }
     bool Sync() override {
       if (owner_.files.count(path_) == 0) return false;
-      ++owner_.syncs;
       owner_.files[path_] += owner_.unsynced[path_];
       owner_.unsynced.erase(path_);
       return true;

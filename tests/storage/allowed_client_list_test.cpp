@@ -75,11 +75,11 @@ TEST(AllowedClientList, LookupNeedsLengthAndBytesToMatch) {
 
 TEST(ParseAllowedClientList, SkipsLinesItCannotTake) {
   const char* const skipped[] = {
-      "00,foo\r\n",                                                      // length 0
-      "12,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,x\r\n",  // length 18
-      "07,01,00,80,C8,12,34,taro\r\n",                                   // fewer bytes than said
-      "07,01,00,80,C8,12,34\r\n",                                        // line ends early
-      " 07,01,00,80,C8,12,34,56,x\r\n",                                  // no hex digit first
+      "00,foo\r\n",                                                          // length 0
+      "12,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,x\r\n",      // length 18
+      "07,01,00,80,C8,12,34,taro\r\n",                                       // fewer bytes than said
+      "07,01,00,80,C8,12,34\r\n",                                            // line ends early
+      " 07,01,00,80,C8,12,34,56,x\r\n",                                      // no hex digit first
       "#07,01,00,80,C8,12,34,56,x\r\n",
       "taro\r\n",
       "07;01,00,80,C8,12,34,56,x\r\n",
@@ -168,10 +168,8 @@ TEST(FormatAllowedClientList, WritesTheExactLinesAndReadsBack) {
   EXPECT_EQ(file,
             "01,FF,\r\n"
             "02,01,02,two words??03,01,02,03,\r\n"
-            "02,01,03," +
-                std::string(79, 'z') +
-                "\r\n"
-                "07,01,00,80,C8,12,34,56,taro\r\n");
+            "02,01,03," + std::string(79, 'z') + "\r\n"
+            "07,01,00,80,C8,12,34,56,taro\r\n");
   AllowedClientList back;
   EXPECT_EQ(ParseAllowedClientList(file, back), 0);
   EXPECT_EQ(Texts(back), Texts(list));

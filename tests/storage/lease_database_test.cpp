@@ -75,8 +75,7 @@ TEST(FormatLeaseDatabase, OnlyAddressesInsideThePoolAreWritten) {
 
 TEST(FormatLeaseDatabase, ControlBytesOfAHostNameCannotStartALine) {
   const LeaseEntry entries[] = {
-      Entry(0xC0A80005, LEASE_BOUND, Ethernet(0, 0, 0, 0, 0, 5), "a\r\nC0A80006,00,20000000,0,x",
-            0),
+      Entry(0xC0A80005, LEASE_BOUND, Ethernet(0, 0, 0, 0, 0, 5), "a\r\nC0A80006,00,20000000,0,x", 0),
       Entry(0xC0A80007, LEASE_BOUND, Ethernet(0, 0, 0, 0, 0, 7), "tab\there\x7F", 0),
   };
   const std::string file = FormatLeaseDatabase(kStart, kEnd, entries);
@@ -125,8 +124,8 @@ TEST(LeaseDatabase, RoundTripKeepsEveryField) {
 }
 
 TEST(ParseLeaseDatabase, LowerCaseShortDigitsAndBlanksReadLikeTheWriterForm) {
-  const LeaseDatabaseFile upper = ParseOrFail(
-      std::string(kHeader) + "C0A80005,07,01,00,80,C8,12,34,56,20000000,00000000,taro\r\n");
+  const LeaseDatabaseFile upper = ParseOrFail(std::string(kHeader) +
+                                              "C0A80005,07,01,00,80,C8,12,34,56,20000000,00000000,taro\r\n");
   const LeaseDatabaseFile lower = ParseOrFail(
       "  c0a80001\n\tc0a80032 \n"
       " c0a80005, 7,1,0,80,c8, 12,34,56,\t20000000,0,taro\n");
@@ -175,12 +174,12 @@ TEST(ParseLeaseDatabase, MalformedLineIsSkippedWholeAndTheNextReadsNormally) {
   const char* const malformed[] = {
       "C0A80005,07,01,00,80,C8,12,34,20000000,00000000,short\r\n",  // fewer bytes than announced
       "C0A80005,12,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,20000000,0,x\r\n",
-      "C0A80005,FF,20000000,00000000,x\r\n",   // length far above 17
-      "C0A80005,00,2000000G,00000000,x\r\n",   // non-hex state
-      "C0A80005,00,20000000 00000000,x\r\n",   // missing comma
-      "C0A80005,00,20000000,00000000\r\n",     // no comma after the expiry
-      "C0A80005;00,20000000,00000000,x\r\n",   // no comma after the address
-      "C0A80005,007,20000000,00000000,x\r\n",  // more digits than the field holds
+      "C0A80005,FF,20000000,00000000,x\r\n",  // length far above 17
+      "C0A80005,00,2000000G,00000000,x\r\n",  // non-hex state
+      "C0A80005,00,20000000 00000000,x\r\n",  // missing comma
+      "C0A80005,00,20000000,00000000\r\n",    // no comma after the expiry
+      "C0A80005;00,20000000,00000000,x\r\n",  // no comma after the address
+      "C0A80005,007,20000000,00000000,x\r\n", // more digits than the field holds
       "C0A80005,00,200000000,00000000,x\r\n",
       "hello\r\n",
       ",\r\n",
@@ -229,7 +228,7 @@ TEST(ParseLeaseDatabase, BlankLinesAreNotCountedAndLastLineNeedsNoLineEnd) {
 // journal written after the pool changed stands alone. A writer folds the journal and drops it.
 TEST(LeaseStore, ReadersSeeTheJournalAndWritersFoldIt) {
   testing::FakeFileSystem files;
-  const LeaseFiles where = LeaseFiles::In("/win");
+  const LeaseFiles where = LeaseFiles::Beside("/win/TAMRIX.db");
   const ClientId pc = Ethernet(0, 0xA0, 0xC9, 1, 2, 3);
   const LeaseEntry printer = Entry(kStart + 1, LEASE_RESERVED, pc, "printer", 0);
   files.files[where.database] = FormatLeaseDatabase(kStart, kEnd, std::vector{printer});
