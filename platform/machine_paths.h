@@ -12,7 +12,9 @@ struct MachinePaths {
   static MachinePaths FromEnvironment();
 
   std::string WindowsDirectory() const;  // data files: TAMRIX.ini, TAMRIX.db, TAMRIX.db2
-  std::string SystemDirectory() const;   // programs live in its TAMRIX folder
+  // Programs live in its TAMRIX folder: /usr/lib when a Debian package put them there (its
+  // policy keeps packages out of /usr/local), else /usr/local/lib, where setup installs them.
+  std::string SystemDirectory() const;
   std::string RunDirectory() const;      // window endpoints, service manager state
 };
 

@@ -1,5 +1,7 @@
 #include "setup/install.h"
 
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -63,17 +65,63 @@ bool ClosePanel(SetupEnvironment& env, ProgressScope& progress) {
 }
 
 // Silent on failure: the service then keeps the demand start it was registered with.
-void SwitchToAutomaticStart(SetupEnvironment& env) {
+void SetStartType(SetupEnvironment& env, std::uint32_t startType) {
   ServiceHandle manager = 0;
   if (env.services.OpenManager(SC_MANAGER_CREATE_SERVICE, &manager) != ERROR_SUCCESS) return;
   ServiceHandle service = 0;
   if (env.services.OpenService(manager, std::string(text::kNtServiceName), SERVICE_ALL_ACCESS,
                                &service) == ERROR_SUCCESS) {
-    env.services.ChangeServiceConfig(service, SERVICE_NO_CHANGE, SERVICE_AUTO_START,
-                                     SERVICE_NO_CHANGE, nullptr, nullptr);
+    env.services.ChangeServiceConfig(service, SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE,
+                                     nullptr, nullptr);
     env.services.CloseServiceHandle(service);
   }
   env.services.CloseServiceHandle(manager);
+}
+
+// The start-up type the operator chose for a registered service; nothing when none is registered.
+std::optional<std::uint32_t> RegisteredStartType(SetupEnvironment& env) {
+  std::optional<std::uint32_t> startType;
+  ServiceHandle manager = 0;
+  if (env.services.OpenManager(SC_MANAGER_CONNECT, &manager) != ERROR_SUCCESS) return startType;
+  ServiceHandle service = 0;
+  if (env.services.OpenService(manager, std::string(text::kNtServiceName), SERVICE_ALL_ACCESS,
+                               &service) == ERROR_SUCCESS) {
+    ServiceConfig config;
+    if (env.services.QueryServiceConfig(service, &config) == ERROR_SUCCESS) {
+      startType = config.startType;
+    }
+    env.services.CloseServiceHandle(service);
+  }
+  env.services.CloseServiceHandle(manager);
+  return startType;
+}
+
+// Everything the NT installation does once the files lie in the installation directory.
+bool RegisterNtFiles(SetupEnvironment& env, ProgressScope& progress, std::uint32_t startType) {
+  if (env.shareWithOperators)
+    env.shareWithOperators(InstalledFilePath(env, text::kNtServiceProgram));
+  progress.Position(75);
+  progress.Text(text::kRegisteringService);
+  if (!SetNtService(env, InstalledFilePath(env, text::kNtServiceProgram), true)) {
+    env.messages.Show(text::kServiceRegistrationFailed, MB_ICONSTOP);
+    return false;
+  }
+  progress.Position(80);
+  progress.Text(text::kRegisteringEventLog);
+  if (!RegisterEventLogSource(env)) {
+    env.messages.Show(text::kEventLogRegistrationFailed, MB_ICONSTOP);
+    return false;
+  }
+  progress.Position(85);
+  SetStartType(env, startType);
+  progress.Position(90);
+  return true;
+}
+
+bool Stop95Service(SetupEnvironment& env) {
+  if (CloseWindowAndWait(env, text::k95ServiceClass, text::k95ServiceTitle)) return true;
+  env.messages.Show(text::kStopService, MB_ICONSTOP);
+  return false;
 }
 
 }  // namespace
@@ -94,6 +142,14 @@ void SetRunServicesValue(SetupEnvironment& env, bool present) {
   }
 }
 
+bool RunServicesValuePresent(SetupEnvironment& env) {
+  ScopedRegistryKey key(env.registry);
+  RegistryValue value;
+  return env.registry.OpenKey(HKEY_LOCAL_MACHINE, text::kRunServicesKey, KEY_READ, key.out()) ==
+             ERROR_SUCCESS &&
+         env.registry.QueryValue(key.get(), text::k95RunServicesValue, &value) == ERROR_SUCCESS;
+}
+
 namespace {
 
 void CreateShortcut(SetupEnvironment& env, ProgressScope& progress) {
@@ -109,6 +165,12 @@ int Finish(SetupEnvironment& env, ProgressScope& progress) {
   return 1;
 }
 
+void LeaveMakerKey(SetupEnvironment& env) {
+  ScopedRegistryKey maker(env.registry);
+  env.registry.CreateKey(HKEY_LOCAL_MACHINE, text::kMakerKey, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                         maker.out());
+}
+
 }  // namespace
 
 int InstallNt(SetupEnvironment& env) {
@@ -119,23 +181,7 @@ int InstallNt(SetupEnvironment& env) {
   progress.Position(15);
   progress.Text(text::kCopyingFiles);
   if (!CopyFiles(env, progress, kNtFiles)) return 0;
-  if (env.shareWithOperators)
-    env.shareWithOperators(InstalledFilePath(env, text::kNtServiceProgram));
-  progress.Position(75);
-  progress.Text(text::kRegisteringService);
-  if (!SetNtService(env, InstalledFilePath(env, text::kNtServiceProgram), true)) {
-    env.messages.Show(text::kServiceRegistrationFailed, MB_ICONSTOP);
-    return 0;
-  }
-  progress.Position(80);
-  progress.Text(text::kRegisteringEventLog);
-  if (!RegisterEventLogSource(env)) {
-    env.messages.Show(text::kEventLogRegistrationFailed, MB_ICONSTOP);
-    return 0;
-  }
-  progress.Position(85);
-  SwitchToAutomaticStart(env);
-  progress.Position(90);
+  if (!RegisterNtFiles(env, progress, SERVICE_AUTO_START)) return 0;
   CreateShortcut(env, progress);
   return Finish(env, progress);
 }
@@ -144,10 +190,7 @@ int InstallWin95(SetupEnvironment& env) {
   ProgressScope progress(env.progress, text::kInstallCaption);
   CreateInstallDirectory(env, progress);
   if (!ClosePanel(env, progress)) return 0;
-  if (!CloseWindowAndWait(env, text::k95ServiceClass, text::k95ServiceTitle)) {
-    env.messages.Show(text::kStopService, MB_ICONSTOP);
-    return 0;
-  }
+  if (!Stop95Service(env)) return 0;
   progress.Position(15);
   SetRunServicesValue(env, false);
   progress.Position(20);
@@ -165,12 +208,28 @@ int InstallWin95(SetupEnvironment& env) {
 
 int Install(SetupEnvironment& env) {
   const int result = env.isWindows95 ? InstallWin95(env) : InstallNt(env);
-  if (result == 1) {
-    ScopedRegistryKey maker(env.registry);
-    env.registry.CreateKey(HKEY_LOCAL_MACHINE, text::kMakerKey, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
-                           maker.out());
-  }
+  if (result == 1) LeaveMakerKey(env);
   return result;
+}
+
+int RegisterInstalledFiles(SetupEnvironment& env, bool keepStartType) {
+  ProgressScope progress(env.progress, text::kInstallCaption);
+  if (!ClosePanel(env, progress)) return 0;
+  if (env.isWindows95) {
+    if (!Stop95Service(env)) return 0;
+    const bool automatic = !keepStartType || RunServicesValuePresent(env);
+    SetRunServicesValue(env, false);
+    if (env.shareWithOperators)
+      env.shareWithOperators(InstalledFilePath(env, text::k95ServiceProgram));
+    SetRunServicesValue(env, automatic);
+  } else {
+    const std::uint32_t startType =
+        keepStartType ? RegisteredStartType(env).value_or(SERVICE_AUTO_START) : SERVICE_AUTO_START;
+    SetNtService(env, {}, false);
+    if (!RegisterNtFiles(env, progress, startType)) return 0;
+  }
+  LeaveMakerKey(env);
+  return 1;
 }
 
 }  // namespace tamrix

@@ -129,10 +129,45 @@ int UninstallWin95(SetupEnvironment& env) {
   return Finish(env, progress, result);
 }
 
-int Uninstall(SetupEnvironment& env) {
-  const int result = env.isWindows95 ? UninstallWin95(env) : UninstallNt(env);
+namespace {
+
+void DeleteMakerKeys(SetupEnvironment& env) {
   env.registry.DeleteKey(HKEY_LOCAL_MACHINE, text::kMakerKey);
   env.registry.DeleteKey(HKEY_LOCAL_MACHINE, text::kMakerParentKey);
+}
+
+bool NtServiceRegistered(SetupEnvironment& env) {
+  ServiceHandle manager = 0;
+  if (env.services.OpenManager(SC_MANAGER_CONNECT, &manager) != ERROR_SUCCESS) return false;
+  ServiceHandle service = 0;
+  const bool registered = env.services.OpenService(manager, std::string(text::kNtServiceName),
+                                                   SERVICE_ALL_ACCESS, &service) == ERROR_SUCCESS;
+  if (registered) env.services.CloseServiceHandle(service);
+  env.services.CloseServiceHandle(manager);
+  return registered;
+}
+
+}  // namespace
+
+int Uninstall(SetupEnvironment& env) {
+  const int result = env.isWindows95 ? UninstallWin95(env) : UninstallNt(env);
+  DeleteMakerKeys(env);
+  return result;
+}
+
+int UnregisterInstallation(SetupEnvironment& env) {
+  ProgressScope progress(env.progress, text::kUninstallCaption);
+  int result = 1;
+  ClosePanel(env, progress);
+  // Both hosts, whichever the machine is set to: the programs are about to go, and neither kind
+  // of server may be left running without them.
+  // A service that does not stop in time is only marked for deletion and keeps its key.
+  if (NtServiceRegistered(env)) SetNtService(env, {}, false);
+  if (NtServiceRegistered(env)) result = 0;
+  if (!CloseWindowAndWait(env, text::k95ServiceClass, text::k95ServiceTitle)) result = 0;
+  SetRunServicesValue(env, false);
+  DeleteMakerKeys(env);
+  if (result == 0) env.messages.Show(text::kStopService, MB_ICONSTOP);
   return result;
 }
 

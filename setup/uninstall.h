@@ -11,4 +11,9 @@ int UninstallWin95(SetupEnvironment& env);
 // The procedure of the machine's platform, then the maker keys, whatever its result.
 int Uninstall(SetupEnvironment& env);
 
+// For a package manager that removes the files itself: closes the control panel, stops and
+// unregisters the service or the background process, and keeps every file. 1 when no server is
+// left running or registered, 0 (after the message to stop the service) otherwise.
+int UnregisterInstallation(SetupEnvironment& env);
+
 }  // namespace tamrix

@@ -1,5 +1,7 @@
 #include "platform/machine_paths.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 namespace tamrix {
@@ -12,7 +14,14 @@ MachinePaths MachinePaths::FromEnvironment() {
 }
 
 std::string MachinePaths::WindowsDirectory() const { return root + "/var/lib/tamrix"; }
-std::string MachinePaths::SystemDirectory() const { return root + "/usr/local/lib"; }
+std::string MachinePaths::SystemDirectory() const {
+  const std::string packaged = root + "/usr/lib";
+  struct stat folder {};
+  if (::stat((packaged + "/TAMRIX").c_str(), &folder) == 0 && S_ISDIR(folder.st_mode)) {
+    return packaged;
+  }
+  return root + "/usr/local/lib";
+}
 std::string MachinePaths::RunDirectory() const { return root + "/run/tamrix"; }
 
 std::string JoinPath(const std::string& directory, const std::string& name) {
