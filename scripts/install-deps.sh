@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # Installs from Debian what the project needs, only what is missing. Run as root.
 #   scripts/install-deps.sh          everything: build, tests, GUI, fuzzing, real DHCP clients
-#   scripts/install-deps.sh --demo   just what the demo builds and runs
+#   scripts/install-deps.sh --demo      just what the demo builds and runs
+#   scripts/install-deps.sh --package   what building and checking the Debian package needs
 set -euo pipefail
 
 demo=(cmake ninja-build g++ iproute2 busybox udhcpc util-linux python3)
-full=("${demo[@]}"
+package=(cmake ninja-build g++ qt6-base-dev libgl-dev debhelper dpkg-dev lintian git)
+full=("${demo[@]}" "${package[@]}"
   libgtest-dev clang libclang-rt-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
-  isc-dhcp-client dhcpcd-base isc-dhcp-relay tcpdump procps)
+  qt6-base-dev-tools fonts-noto-cjk
+  isc-dhcp-client dhcpcd-base isc-dhcp-relay tcpdump procps debootstrap)
 
-if [ "${1:-}" = --demo ]; then packages=("${demo[@]}"); else packages=("${full[@]}"); fi
+case "${1:-}" in
+  --demo) packages=("${demo[@]}") ;;
+  --package) packages=("${package[@]}") ;;
+  *) packages=("${full[@]}") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
