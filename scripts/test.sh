@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing (Debian packages, as root), builds the normal and the sanitizer
-# configuration, runs the unit tests under the sanitizers and every test in the normal build
-# (the integration tests, in network namespaces of their own, need root and skip without it).
+# configuration and the Debian package, runs the unit tests under the sanitizers and every test
+# in the normal build (the integration tests, in network namespaces of their own, need root and
+# skip without it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
@@ -15,6 +16,10 @@ cmake --build build/release -j "$jobs"
 
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAMRIX_SANITIZE=ON >/dev/null
 cmake --build build/asan -j "$jobs"
+
+# The Debian package, checked by lintian here and installed on a clean Debian 12 root of its own
+# by the integration test package_install.
+JOBS=$jobs ./scripts/package.sh
 
 export QT_QPA_PLATFORM=offscreen
 # The screenshot writers are review helpers (run by hand with TAMRIX_SCREENSHOT_DIR), not tests.
