@@ -28,6 +28,14 @@ OptionPage OptionPage::Build(const PanelSettings& s) {
   return page;
 }
 
+void OptionPage::SetUsePing(bool on) {
+  usePing = on;
+  if (!on) return;
+  const PanelSettings defaults;
+  if (pingWait.empty()) pingWait = std::to_string(defaults.OptPingWait);
+  if (pingTry.empty()) pingTry = std::to_string(defaults.OptPingTry);
+}
+
 PageCheck OptionPage::Validate() const {
   if (!usePing) return PageCheck::Pass();
   if (pingWait.empty()) return PageCheck::Refuse(MSG_WAIT_EMPTY);

@@ -14,6 +14,9 @@ struct OptionPage {
 
   static OptionPage Build(const PanelSettings& settings);
   bool PingFieldsEnabled() const { return usePing; }
+  // The conflict-detection switch. Turning it on fills an empty wait or tries field with the
+  // service's default, so that a plain switch-on passes the check; typed values stay.
+  void SetUsePing(bool on);
   // Checked only with conflict detection on: empty wait 136, empty tries 135, a zero or
   // oversized wait 137, zero or oversized tries 133, then 134 asked when tries x wait passes 3 s.
   PageCheck Validate() const;

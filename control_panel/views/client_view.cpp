@@ -2,6 +2,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "common/client_id.h"
 #include "control_panel/client_page.h"
 #include "control_panel/views/page_widgets.h"
 #include "control_panel/views/settings_pages.h"
@@ -36,8 +37,13 @@ class ClientView final : public SettingsPage {
     layout->addLayout(grid);
 
     auto* row = new QHBoxLayout;
-    list_ = MakeList(1102, {QString(), QString()}, {150});
+    list_ = MakeList(1102, {QString(), QString()}, {});
     list_->setHeaderHidden(true);
+    list_->setFont(FixedPitchFont());
+    // Wide enough for the longest identifier there is, so none is ever cut short.
+    ClientId longest;
+    longest.length = kMaxClientIdLength;
+    list_->setColumnWidth(0, ColumnWidthFor(list_, Qt8(FormatClientId(longest))));
     remove_ = MakeButton(1101, "削除");
     row->addWidget(list_, 1);
     auto* side = new QVBoxLayout;
@@ -87,6 +93,13 @@ class ClientView final : public SettingsPage {
 
   void Refill() {
     FillList(list_, page_.ListLines());
+    // The comment can still run past the list's edge; the tooltip shows the whole row.
+    for (int r = 0; r < list_->topLevelItemCount(); ++r) {
+      QTreeWidgetItem* item = list_->topLevelItem(r);
+      QString tip = item->text(0);
+      if (!item->text(1).isEmpty()) tip += QLatin1Char('\n') + item->text(1);
+      for (int c = 0; c < list_->columnCount(); ++c) item->setToolTip(c, tip);
+    }
     page_.selectedRow = -1;
     Refresh();
   }

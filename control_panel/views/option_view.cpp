@@ -16,7 +16,16 @@ class OptionView final : public SettingsPage {
     layout->addWidget(MakeIntro("DHCPｻｰﾋﾞｽのｵﾌﾟｼｮﾝを指定して下さい。"));
     layout->addWidget(Check(1091, "DHCPｻｰﾊﾞｰｱﾄﾞﾚｽとして(255.255.255.255)を通知する", page_.srvAddr));
     layout->addWidget(Check(1066, "管理外のｱﾄﾞﾚｽを要求された場合DHCP NACKを返す", page_.nack));
-    layout->addWidget(Check(1069, "ｱﾄﾞﾚｽの競合を検出する", page_.usePing));
+    QCheckBox* probe = MakeCheck(1069, "ｱﾄﾞﾚｽの競合を検出する");
+    probe->setChecked(page_.usePing);
+    connect(probe, &QCheckBox::clicked, this, [this](bool on) {
+      page_.SetUsePing(on);
+      wait_->setText(Qt8(page_.pingWait));
+      tries_->setText(Qt8(page_.pingTry));
+      Modified();
+      Refresh();
+    });
+    layout->addWidget(probe);
     auto* ping = new QGridLayout;
     ping->setContentsMargins(24, 0, 0, 0);
     wait_ = Field(ping, 0, "pingの応答待ち時間：", 1070, "ﾐﾘ秒", page_.pingWait);

@@ -1,7 +1,11 @@
 #include "control_panel/views/page_widgets.h"
 
+#include <QFontDatabase>
 #include <QHeaderView>
 #include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <cmath>
 
 namespace tamrix {
 
@@ -41,6 +45,38 @@ QCheckBox* MakeCheck(int id, std::string_view text) {
   auto* box = new QCheckBox(Qt8(text));
   box->setObjectName(QString::number(id));
   return box;
+}
+
+QFont FixedPitchFont() {
+  return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+}
+
+namespace {
+
+// Whole pixels that hold text: a rounded-down advance gets the text elided or scrolled.
+int TextWidth(const QWidget* widget, const QString& text) {
+  return static_cast<int>(std::ceil(QFontMetricsF(widget->font()).horizontalAdvance(text)));
+}
+
+}  // namespace
+
+int ColumnWidthFor(const QTreeWidget* list, const QString& text) {
+  // Item views inset a cell's text by the focus frame's margin and one pixel on each side.
+  const int inset = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+  return TextWidth(list, text) + 2 * inset;
+}
+
+void FitFieldTo(QLineEdit* field, const QString& text) {
+  QStyleOptionFrame frame;
+  frame.initFrom(field);
+  frame.lineWidth = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, field);
+  const QMargins margins = field->textMargins() + field->contentsMargins();
+  // A line edit keeps two pixels between its frame and its text, and a pixel for the cursor.
+  const QSize inner(
+      TextWidth(field, text) + 2 * 2 + 1 + margins.left() + margins.right(),
+      field->fontMetrics().height());
+  field->setFixedWidth(
+      field->style()->sizeFromContents(QStyle::CT_LineEdit, &frame, inner, field).width());
 }
 
 QTreeWidget* MakeList(int id, const QStringList& heads, const std::vector<int>& widths) {

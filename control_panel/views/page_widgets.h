@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QFont>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,12 @@ QLabel* MakeLabel(std::string_view text);
 QPushButton* MakeButton(int id, std::string_view text);
 QRadioButton* MakeRadio(int id, std::string_view text);
 QCheckBox* MakeCheck(int id, std::string_view text);
+// The font of lists whose columns line up by character, such as padded address octets.
+QFont FixedPitchFont();
+// A column width that shows text whole in the list's present font, cell margins included.
+int ColumnWidthFor(const QTreeWidget* list, const QString& text);
+// Fixes a field's width to fit text in its own font, frame and margins included.
+void FitFieldTo(QLineEdit* field, const QString& text);
 // A list with one column per tab-separated part of its lines.
 QTreeWidget* MakeList(int id, const QStringList& heads, const std::vector<int>& widths);
 // Refills a list; selection is cleared, as a refilled list box has none.

@@ -11,6 +11,8 @@
 namespace tamrix {
 namespace {
 
+const QString kWidestAddress = QStringLiteral("000.000.000.000");
+
 class ReserveView final : public SettingsPage {
  public:
   explicit ReserveView(SheetContext& context) : SettingsPage(context, "107"), page_(context.settings) {
@@ -21,17 +23,20 @@ class ReserveView final : public SettingsPage {
     auto* grid = new QGridLayout;
     client_ = AddRow(grid, 0, "ｸﾗｲｱﾝﾄID：", 1042, 35, page_.clientId);
     host_ = AddRow(grid, 1, "ﾎｽﾄ名：", 1043, 64, page_.hostName);
-    address_ = AddRow(grid, 2, "IPｱﾄﾞﾚｽ：", 1044, 15, page_.address);
+    // 無効化 needs only the address, so it sits beside it; 予約 takes all three fields.
     disable_ = MakeButton(1076, "無効化");
     reserve_ = MakeButton(1045, "予約");
-    grid->addWidget(disable_, 1, 2);
+    address_ = AddRow(grid, 2, "IPｱﾄﾞﾚｽ：", 1044, 15, page_.address, disable_);
+    FitFieldTo(address_, kWidestAddress);
     grid->addWidget(reserve_, 2, 2);
     grid->setColumnStretch(1, 1);
     layout->addLayout(grid);
 
     auto* group = new QGroupBox(Qt8("割り当て済み一覧"));
     auto* row = new QHBoxLayout(group);
-    list_ = MakeList(1040, {QString(), Qt8("IPｱﾄﾞﾚｽ"), Qt8("ﾎｽﾄ名")}, {20, 110});
+    list_ = MakeList(1040, {QString(), Qt8("IPｱﾄﾞﾚｽ"), Qt8("ﾎｽﾄ名")}, {20});
+    list_->setFont(FixedPitchFont());  // the padded octets line up
+    list_->setColumnWidth(1, ColumnWidthFor(list_, kWidestAddress));
     row->addWidget(list_, 1);
     auto* buttons = new QVBoxLayout;
     browse_ = MakeButton(1063, "参照");
@@ -63,10 +68,18 @@ class ReserveView final : public SettingsPage {
   }
 
   QLineEdit* AddRow(QGridLayout* grid, int row, std::string_view label, int id, int limit,
-                    std::string& value) {
+                    std::string& value, QWidget* beside = nullptr) {
     QLineEdit* field = MakeField(id, limit);
     grid->addWidget(MakeLabel(label), row, 0);
-    grid->addWidget(field, row, 1);
+    if (beside == nullptr) {
+      grid->addWidget(field, row, 1);
+    } else {
+      auto* line = new QHBoxLayout;
+      line->addWidget(field);
+      line->addWidget(beside);
+      line->addStretch();
+      grid->addLayout(line, row, 1);
+    }
     connect(field, &QLineEdit::textChanged, this, [this, &value](const QString& t) {
       value = Std8(t);
       Refresh();

@@ -3,6 +3,8 @@
 #include <QDialogButtonBox>
 #include <algorithm>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -56,6 +58,30 @@ SettingsSheet::SettingsSheet(SheetContext context, QWidget* parent)
   layout->addWidget(tabs_);
   layout->addWidget(buttons);
   resize(std::max(560, sizeHint().width()), 440);
+}
+
+void SettingsSheet::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (event->spontaneous()) return;  // a restore, not an opening
+  // At first start the sheet opens before its main window is on screen; centring on that
+  // window would put the sheet in the corner, so it goes to the middle of the screen.
+  const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+  if (owner == nullptr || !owner->isVisible()) {
+    if (QScreen* screen = owner != nullptr ? owner->screen() : this->screen()) {
+      QRect frame = frameGeometry();
+      frame.moveCenter(screen->availableGeometry().center());
+      move(frame.topLeft());
+    }
+  }
+  // Typing should reach the page at once, not the tab bar that is first in the focus chain.
+  QWidget* page = tabs_->currentWidget();
+  for (QWidget* w = page->nextInFocusChain(); w != page; w = w->nextInFocusChain()) {
+    if (page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() &&
+        w->isVisibleTo(page)) {
+      w->setFocus(Qt::TabFocusReason);
+      break;
+    }
+  }
 }
 
 // The tab bar has already moved; go back until the old page lets itself be left.

@@ -27,6 +27,9 @@ class SettingsSheet final : public QDialog {
   bool PressOk();
   bool PressApply();
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void OnTabChanged(int index);
   bool CheckCurrentPage();

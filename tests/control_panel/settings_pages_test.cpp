@@ -228,6 +228,19 @@ TEST(OptionPage, FieldsShowOnlyWithConflictDetectionAndApplyAsNumbers) {
   EXPECT_EQ(page.pingWait + "/" + page.pingTry, "500/2");
 }
 
+TEST(OptionPage, SwitchingTheProbeOnFillsOnlyEmptyFields) {
+  OptionPage page;
+  page.SetUsePing(true);
+  EXPECT_EQ(page.pingWait + "/" + page.pingTry, "1000/1");
+  EXPECT_EQ(page.Validate(), PageCheck::Pass());
+  page.pingWait = "250";
+  page.pingTry = "";
+  page.SetUsePing(false);
+  EXPECT_EQ(page.pingWait + "/" + page.pingTry, "250/");
+  page.SetUsePing(true);
+  EXPECT_EQ(page.pingWait + "/" + page.pingTry, "250/1");
+}
+
 TEST(MailNewsPage, RefusesNamesThatDoNotResolveInFieldOrder) {
   testing::FakeHostLookup hosts;
   hosts.names["mail.example"] = 0x0A000001;

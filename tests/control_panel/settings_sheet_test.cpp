@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -50,10 +51,10 @@ class SheetTest : public ::testing::Test {
               "[TAMRIX]\r\nNTP=ntp.example\r\nStartIPAddr=192.168.0.1\r\n"
               "EndIPAddr=192.168.0.10\r\nSubnetMask=255.255.255.0\r\n");
   }
-  void Open() {
+  void Open(QWidget* parent = nullptr) {
     settings = LoadPanelSettings(*profile);
     sheet = std::make_unique<SettingsSheet>(
-        SheetContext{settings, *profile, files, hosts, boxes, paths.WindowsDirectory()});
+        SheetContext{settings, *profile, files, hosts, boxes, paths.WindowsDirectory()}, parent);
     sheet->show();
   }
 
@@ -67,6 +68,10 @@ class SheetTest : public ::testing::Test {
     QLineEdit* field = Control<QLineEdit>(id);
     field->selectAll();
     QTest::keyClicks(field, Qt8(text));
+  }
+  void Clear(int id) {
+    Control<QLineEdit>(id)->selectAll();
+    QTest::keyClick(Control<QLineEdit>(id), Qt::Key_Backspace);
   }
   void Click(int id) { Control<QAbstractButton>(id)->click(); }
   void GoTo(int tab) { sheet->tabs()->setCurrentIndex(tab); }
@@ -90,6 +95,7 @@ class SheetTest : public ::testing::Test {
   testing::RecordingMessageBoxes boxes;
   std::unique_ptr<PrivateProfile> profile;
   PanelSettings settings;
+  std::unique_ptr<QDialog> owner;  // outlives its child sheet
   std::unique_ptr<SettingsSheet> sheet;
 };
 
@@ -107,6 +113,17 @@ TEST_F(SheetTest, HasItsCaptionTabsAndButtons) {
   Type(1032, "192.168.0.1");
   EXPECT_TRUE(Control<QPushButton>(12321)->isEnabled());
   EXPECT_EQ(Control<QLineEdit>(1032)->maxLength(), 15);
+}
+
+// At first start the main window opens the sheet before it is itself on screen.
+TEST_F(SheetTest, FirstSheetOpensCentredWithTypingInTheFirstField) {
+  owner = std::make_unique<QDialog>();
+  Open(owner.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(sheet.get()));
+  EXPECT_EQ(QApplication::focusWidget(), Control(1032));
+  const QPoint off =
+      sheet->frameGeometry().center() - sheet->screen()->availableGeometry().center();
+  EXPECT_LE(off.manhattanLength(), 4) << off.x() << "," << off.y();
 }
 
 TEST_F(SheetTest, LeavingAPageRunsItsChecksInOrder) {
@@ -276,8 +293,12 @@ TEST_F(SheetTest, ConflictDetectionChecksAndAsksAboutLongProbes) {
   EXPECT_FALSE(Control<QLineEdit>(1070)->isEnabled());
   Click(1069);
   EXPECT_TRUE(Control<QLineEdit>(1070)->isEnabled());
+  EXPECT_EQ(Std8(Control<QLineEdit>(1070)->text() + "/" + Control<QLineEdit>(1071)->text()),
+            "1000/1");
+  Clear(1070);
   EXPECT_FALSE(sheet->PressApply());
   Type(1070, "2000");
+  Clear(1071);
   EXPECT_FALSE(sheet->PressOk());
   Type(1071, "2");
   boxes.answers = {false};
@@ -286,6 +307,48 @@ TEST_F(SheetTest, ConflictDetectionChecksAndAsksAboutLongProbes) {
   EXPECT_TRUE(sheet->PressOk());
   const std::string ini = ReadFile("TAMRIX.INI");
   EXPECT_NE(ini.find("OptUsePing=1\r\nOptPingTry=2\r\nOptPingWait=2000\r\n"), std::string::npos);
+}
+
+TEST_F(SheetTest, ListsLineUpInAFixedPitchAndShowWholeIdentifiers) {
+  StoredPool();
+  WriteFile("TAMRIX.db", "C0A80001\r\nC0A8000A\r\nC0A80002,00,20000000,00000000,x\r\n");
+  Open();
+  GoTo(kClient);
+  Click(1098);
+  const char* longest = "FF:0102030405060708090A0B0C0D0E0F10";  // 17 bytes
+  Type(1099, longest);
+  Type(1103, "printer");
+  Click(1100);
+  auto* clients = Control<QTreeWidget>(1102);
+  auto* reservations = Control<QTreeWidget>(1040);
+  EXPECT_TRUE(clients->fontInfo().fixedPitch());
+  EXPECT_TRUE(reservations->fontInfo().fixedPitch());
+  ASSERT_EQ(Rows(1102), (std::vector<std::string>{std::string(longest) + "|printer"}));
+  // The view's own measure of an unelided cell, margins included.
+  const auto needed = [](QAbstractItemView* list, int c) { return list->sizeHintForColumn(c); };
+  EXPECT_GE(clients->columnWidth(0), needed(clients, 0));
+  EXPECT_GE(reservations->columnWidth(1), needed(reservations, 1));
+  const QString id = clients->topLevelItem(0)->text(0);
+  for (int c = 0; c < 2; ++c) {
+    EXPECT_TRUE(clients->topLevelItem(0)->toolTip(c).contains(id)) << c;
+  }
+}
+
+TEST_F(SheetTest, DisableSitsBesideAnAddressFieldOfItsOwnSize) {
+  StoredPool();
+  Open();
+  GoTo(kReserve);
+  const QRect field = Control(1044)->geometry(), disable = Control(1076)->geometry();
+  EXPECT_GE(disable.center().y(), field.top());
+  EXPECT_LE(disable.center().y(), field.bottom());
+  EXPECT_GT(disable.left(), field.right());
+  const QFontMetricsF metrics(Control(1044)->font());
+  const qreal text = metrics.horizontalAdvance(QStringLiteral("255.255.255.255"));
+  EXPECT_GE(field.width(), text);
+  EXPECT_LE(field.width(), text + 3 * metrics.averageCharWidth());
+  QWidget* next = Control(1044)->nextInFocusChain();
+  while (!(next->focusPolicy() & Qt::TabFocus)) next = next->nextInFocusChain();
+  EXPECT_EQ(next, Control(1076));
 }
 
 TEST_F(SheetTest, MailAndNewsNamesMustResolve) {
