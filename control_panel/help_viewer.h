@@ -4,7 +4,7 @@
 
 namespace tamrix {
 
-// Opens the help file; the program uses the desktop's browser, tests record the path.
+// Opens the help file; the program shows it in a window of its own, tests record the path.
 class HelpViewer {
  public:
   virtual ~HelpViewer() = default;

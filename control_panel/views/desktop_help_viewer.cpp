@@ -26,8 +26,8 @@ QString BrowsableHelp(const QString& help) {
 
 }  // namespace
 
-void DesktopHelpViewer::ShowHelp(const std::string& path) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(BrowsableHelp(Qt8(path))));
+bool DesktopHelpViewer::Open(const std::string& path) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(BrowsableHelp(Qt8(path))));
 }
 
 }  // namespace tamrix
