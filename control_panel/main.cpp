@@ -4,16 +4,19 @@
 #include "control_panel/lease_listing.h"
 #include "control_panel/panel_machine.h"
 #include "control_panel/panel_window.h"
-#include "control_panel/views/desktop_help_viewer.h"
+#include "control_panel/views/help_window.h"
 #include "control_panel/views/panel_endpoint.h"
+#include "control_panel/views/panel_icon.h"
 #include "control_panel/views/qt_message_boxes.h"
 #include "control_panel/views/status_dialog.h"
+#include "platform/qt/japanese_translations.h"
 
 namespace tamrix {
 namespace {
 
 int RunPanel(int argc, char** argv) {
   QApplication app(argc, argv);
+  InstallJapaneseQtTranslations(app);
   // 1. The service controller decides NT or 95 and opens the service.
   PanelMachine machine(MachinePaths::FromEnvironment());
   // 2. Sockets need no start-up on this platform.
@@ -21,14 +24,16 @@ int RunPanel(int argc, char** argv) {
   if (ActivateRunningPanel(machine.windows)) return 0;
   // 4. Settings, start-up type and status.
   machine.LoadSettingsAndStatus();
+  QApplication::setWindowIcon(PanelIcon(machine.service.IsNT()));
   // 5. The main window, until it closes.
   StatusBlockLeaseSource leases;
   QtMessageBoxes boxes;
-  DesktopHelpViewer help;
+  HelpWindowViewer help(boxes);
   CStatusDialog dialog({machine.service, leases, boxes, help, machine.files, machine.hosts,
                         machine.settings, *machine.profile, machine.paths.WindowsDirectory(),
                         machine.paths.SystemDirectory()});
   boxes.setParent(&dialog);
+  help.setOwner(&dialog);  // the help goes with the main window
   PanelEndpoint endpoint(machine.windows, dialog);
   // Two copies started together: the one that did not get the window yields to the other.
   if (!endpoint.created()) return ActivateRunningPanel(machine.windows) ? 0 : 1;

@@ -6,7 +6,8 @@
 set -euo pipefail
 
 demo=(cmake ninja-build g++ iproute2 busybox udhcpc util-linux python3)
-package=(cmake ninja-build g++ qt6-base-dev libgl-dev debhelper dpkg-dev lintian git)
+package=(cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libgl-dev
+  debhelper dpkg-dev lintian git)
 full=("${demo[@]}" "${package[@]}"
   libgtest-dev clang libclang-rt-dev libgmock-dev libbenchmark-dev
   qt6-base-dev-tools fonts-noto-cjk

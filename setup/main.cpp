@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/posix/detached_process.h"
+#include "platform/qt/japanese_translations.h"
 #include "setup/machine_setup.h"
 #include "setup/setup_handlers.h"
 #include "setup/views/setup_views.h"
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
+  InstallJapaneseQtTranslations(app);
+  QApplication::setWindowIcon(SetupIcon());
   QtProgressSink progress;
   QtSetupMessages messages;
   const auto launch = DetachedProgramLauncher(machine.paths().root);

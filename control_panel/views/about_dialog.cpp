@@ -2,10 +2,12 @@
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "control_panel/installed_versions.h"
 #include "control_panel/views/page_widgets.h"
+#include "control_panel/views/panel_icon.h"
 
 namespace tamrix {
 namespace {
@@ -40,8 +42,14 @@ CAboutDialog::CAboutDialog(FileSystem& files, const std::string& systemDirectory
   buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("1"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
+  auto* icon = new QLabel;
+  icon->setPixmap(PanelIcon(isNT).pixmap(32, 32));
+  auto* heading = new QHBoxLayout;
+  heading->addWidget(icon);
+  heading->addWidget(Named(1113, "TAMRIX Control Panel"), 1);
+
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(Named(1113, "TAMRIX Control Panel"));
+  layout->addLayout(heading);
   layout->addWidget(group);
   layout->addWidget(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);

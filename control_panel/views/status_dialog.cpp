@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
@@ -13,13 +12,16 @@
 #include "control_panel/views/about_dialog.h"
 #include "control_panel/views/lease_detail_dialog.h"
 #include "control_panel/views/page_widgets.h"
+#include "control_panel/views/panel_icon.h"
 #include "control_panel/views/settings_sheet.h"
 #include "control_panel/views/startup_dialog.h"
+#include "platform/qt/window_menu_button.h"
 
 namespace tamrix {
 namespace {
 
 constexpr int kAboutCommand = 16;
+constexpr int kHostNameColumn = 3;
 
 bool PoolUnset(const PanelSettings& settings) {
   return settings.StartIPAddr.empty() || settings.EndIPAddr.empty() || settings.SubnetMask.empty();
@@ -31,7 +33,8 @@ CStatusDialog::CStatusDialog(StatusDialogContext context, QWidget* parent)
     : QDialog(parent), context_(context), listing_(context.leases) {
   setObjectName(QStringLiteral("102"));
   setWindowTitle(Qt8("簡易DHCPｻｰﾋﾞｽ"));
-  // Minimise and restore stay with the window manager; the window has no size to change.
+  setWindowIcon(PanelIcon(context_.service.IsNT()));
+  // Minimise and restore stay with the window manager; the list grows with the window.
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
 
@@ -39,7 +42,7 @@ CStatusDialog::CStatusDialog(StatusDialogContext context, QWidget* parent)
   // line up in a fixed-pitch font.
   list_ = MakeList(IDC_LEASE_LIST, {QString(), Qt8("IPｱﾄﾞﾚｽ"), Qt8("有効期限"), Qt8("ﾎｽﾄ名")},
                    {18, 120, 150});
-  list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  list_->setFont(FixedPitchFont());
   list_->setMinimumSize(480, 260);
   list_->setSortingEnabled(false);
   auto* leases = new QGroupBox(Qt8("IPｱﾄﾞﾚｽ貸出し状況"));
@@ -74,7 +77,6 @@ CStatusDialog::CStatusDialog(StatusDialogContext context, QWidget* parent)
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(leases, 1);
   layout->addLayout(side);
-  layout->setSizeConstraint(QLayout::SetFixedSize);
 
   ServiceControl& service = context_.service;
   connect(Button(IDC_REFRESH), &QPushButton::clicked, this, [this] { RefreshLeaseList(); });
@@ -98,12 +100,14 @@ CStatusDialog::CStatusDialog(StatusDialogContext context, QWidget* parent)
   connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateDetailButton(); });
   connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { ShowDetail(); });
 
-  // Where the window menu's entry went: the window's context menu.
+  // Where the window menu's entry went: the window's context menu, and the icon button below
+  // ﾍﾙﾌﾟ, in the window's corner.
   auto* about = new QAction(Qt8("ﾊﾞｰｼﾞｮﾝ情報(TAMRIX) (&A)..."), this);
   about->setObjectName(QString::number(kAboutCommand));
   connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
   addAction(about);
   setContextMenuPolicy(Qt::ActionsContextMenu);
+  side->addWidget(MakeWindowMenuButton(*this, Qt8("ﾊﾞｰｼﾞｮﾝ情報 TAMRIX")), 0, Qt::AlignRight);
 }
 
 void CStatusDialog::Initialize() {
@@ -126,6 +130,13 @@ void CStatusDialog::done(int result) {
 
 void CStatusDialog::RefreshLeaseList() {
   FillList(list_, listing_.Refresh());
+  // A host name may be 63 characters, far wider than its column.
+  for (int row = 0; row < list_->topLevelItemCount(); ++row) {
+    QTreeWidgetItem* item = list_->topLevelItem(row);
+    for (int column = 0; column < list_->columnCount(); ++column) {
+      item->setToolTip(column, item->text(kHostNameColumn));
+    }
+  }
   UpdateDetailButton();
 }
 

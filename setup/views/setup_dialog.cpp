@@ -4,10 +4,10 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "platform/qt/window_menu_button.h"
 #include "setup/setup_texts.h"
 #include "setup/views/setup_views.h"
 
@@ -17,23 +17,6 @@ namespace {
 namespace text = setup_text;
 
 constexpr int kAboutCommand = 16;
-
-QPixmap DrawIcon(int size) {
-  QPixmap pixmap(size, size);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setBrush(QColor(0, 96, 160));
-  painter.setPen(Qt::NoPen);
-  painter.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
-  painter.setPen(Qt::white);
-  QFont font = painter.font();
-  font.setBold(true);
-  font.setPixelSize(size * 3 / 4);
-  painter.setFont(font);
-  painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, QStringLiteral("T"));
-  return pixmap;
-}
 
 QPushButton* Button(int id, std::string_view label) {
   auto* button = new QPushButton(SetupQt(label));
@@ -52,8 +35,8 @@ QLabel* Note(std::string_view note) {
 
 QIcon SetupIcon() {
   QIcon icon;
-  icon.addPixmap(DrawIcon(32));
-  icon.addPixmap(DrawIcon(16));
+  icon.addFile(QStringLiteral(":/setup/128-16.png"), QSize(16, 16));
+  icon.addFile(QStringLiteral(":/setup/128-32.png"), QSize(32, 32));
   return icon;
 }
 
@@ -83,12 +66,14 @@ SetupDialog::SetupDialog(std::function<void()> install, std::function<void()> un
   grid->setColumnStretch(1, 1);
   auto* footer = new QLabel(SetupQt(text::kFooter));
   footer->setAlignment(Qt::AlignCenter);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(footer, 1);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(heading);
   layout->addWidget(notice);
   layout->addWidget(group);
-  layout->addWidget(footer);
+  layout->addLayout(bottom);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   // While a procedure runs its buttons take no input, as in a dialog whose thread is busy. The
@@ -113,6 +98,10 @@ SetupDialog::SetupDialog(std::function<void()> install, std::function<void()> un
     addAction(separator);
     addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
+    // The same menu in the corner; a space as wide keeps the footer centred.
+    QToolButton* menuButton = MakeWindowMenuButton(*this, SetupQt(text::kAboutTitle));
+    bottom->insertSpacing(0, menuButton->sizeHint().width());
+    bottom->addWidget(menuButton);
   }
 }
 

@@ -19,12 +19,12 @@ inline QString SetupQt(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The program's icon (resource 128 of the system): drawn, as there is no resource file here.
+// The program's icon (resource 128 of the system), 16 and 32 pixels.
 QIcon SetupIcon();
 
 // The main dialog: Install (1000), Uninstall (1001) and Close (2). Controls carry their ids as
 // object names. The version item (command 16) sits in the dialog's context menu, the nearest a
-// Qt window comes to a system menu of its own.
+// Qt window comes to a system menu of its own, and behind the icon button right of the footer.
 class SetupDialog final : public QDialog {
  public:
   SetupDialog(std::function<void()> install, std::function<void()> uninstall,

@@ -7,11 +7,18 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QToolButton>
+#include <QTranslator>
 #include <QTreeWidget>
+#include <QWindow>
 #include <atomic>
 #include <ctime>
 #include <filesystem>
@@ -24,9 +31,11 @@
 #include "control_panel/panel_window.h"
 #include "control_panel/views/about_dialog.h"
 #include "control_panel/views/desktop_help_viewer.h"
+#include "control_panel/views/help_window.h"
 #include "control_panel/views/lease_detail_dialog.h"
 #include "control_panel/views/page_widgets.h"
 #include "control_panel/views/panel_endpoint.h"
+#include "control_panel/views/qt_message_boxes.h"
 #include "control_panel/views/settings_sheet.h"
 #include "control_panel/views/startup_dialog.h"
 #include "control_panel/views/status_dialog.h"
@@ -34,6 +43,7 @@
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_window_system.h"
 #include "platform/private_profile.h"
+#include "platform/qt/japanese_translations.h"
 #include "tests/control_panel/fake_lease_source.h"
 #include "tests/control_panel/fake_service_control.h"
 #include "tests/control_panel/recording_message_boxes.h"
@@ -86,7 +96,7 @@ class MainWindowTest : public ::testing::Test {
     service.QueryStartupType();
     service.QueryServiceStatusCode();
     dialog = std::make_unique<CStatusDialog>(
-        StatusDialogContext{service, leases, boxes, help, files, hosts, settings, *profile,
+        StatusDialogContext{service, leases, boxes, *helpInUse, files, hosts, settings, *profile,
                             paths.WindowsDirectory(), paths.SystemDirectory()});
     dialog->show();
     if (initialize) dialog->Initialize();
@@ -158,6 +168,7 @@ class MainWindowTest : public ::testing::Test {
   testing::FakeServiceControl service;
   testing::FakeLeaseSource leases;
   RecordingHelp help;
+  HelpViewer* helpInUse = &help;
   std::unique_ptr<PrivateProfile> profile;
   PanelSettings settings;
   std::unique_ptr<CStatusDialog> dialog;
@@ -358,6 +369,110 @@ TEST_F(MainWindowTest, AboutEntryAndHelp) {
             (std::vector<std::string>{paths.SystemDirectory() + "/TAMRIX/TAMRIX.hlp"}));
 }
 
+// The window manager's menu is out of reach: the version entry must also be behind a button in
+// sight, and the windows must carry the program's icon, loaded from the resources.
+TEST_F(MainWindowTest, VersionEntryBehindTheIconButtonAndTheIcons) {
+  WriteSettings(kPool);
+  Open();
+  EXPECT_FALSE(dialog->windowIcon().pixmap(32).isNull());
+  auto* button = dialog->findChild<QToolButton*>(QStringLiteral("menu"));
+  ASSERT_NE(button, nullptr);
+  EXPECT_TRUE(button->isVisible());
+  EXPECT_TRUE(dialog->rect().contains(button->geometry()));
+  auto* about = dialog->findChild<QAction*>(QStringLiteral("16"));
+  ASSERT_TRUE(button->menu() != nullptr && button->menu()->actions().contains(about));
+  bool iconShown = false;
+  WhenModal<CAboutDialog>([&](CAboutDialog* box) {
+    for (QLabel* label : box->findChildren<QLabel*>()) iconShown |= !label->pixmap().isNull();
+    box->accept();
+  });
+  button->menu()->actions().front()->trigger();
+  EXPECT_TRUE(unexpected.empty());
+  EXPECT_TRUE(iconShown);
+}
+
+TEST_F(MainWindowTest, LongHostNameIsWholeInTheRowsTooltip) {
+  WriteSettings(kPool);
+  const std::string name(kMaxHostNameLength, 'h');
+  leases.table.push_back(MakeLease(LEASE_BOUND, 0xC0A80007, 7, name.c_str(), 0));
+  Open();
+  QTreeWidgetItem* row = dialog->list()->topLevelItem(4);
+  ASSERT_NE(row, nullptr);
+  for (int column = 0; column < 4; ++column) EXPECT_EQ(Std8(row->toolTip(column)), name);
+}
+
+class HelpWindowTest : public MainWindowTest {
+ protected:
+  HelpWindowTest() { helpInUse = &viewer; }
+  std::string HelpFile() { return HelpFilePath(paths.SystemDirectory()); }
+  HelpWindowViewer viewer{boxes};
+};
+
+TEST_F(HelpWindowTest, HelpOpensInAWindowThatTakesInputAndGoesWithTheMainWindow) {
+  std::filesystem::create_directories(JoinPath(paths.SystemDirectory(), "TAMRIX"));
+  std::string page = "<html><head><title>manual title</title></head><body>";
+  for (int i = 0; i < 200; ++i) page += "<p>line " + std::to_string(i) + "</p>";
+  files.ReplaceFile(HelpFile(), page + "</body></html>");
+  WriteSettings(kPool);
+  Open();
+  viewer.setOwner(dialog.get());
+  std::string selected;
+  // The main window runs modal: the help must take input all the same.
+  QTimer::singleShot(0, [&] {
+    Click(57670);
+    Click(57670);  // a second press brings back the same window
+    if (QTextBrowser* help = viewer.window()) {
+      QApplication::processEvents();
+      const QPoint word = help->viewport()->mapTo(help, QPoint(12, 12));
+      QTest::mouseDClick(help->windowHandle(), Qt::LeftButton, {}, word);
+      selected = Std8(help->textCursor().selectedText());
+    }
+    dialog->accept();
+  });
+  dialog->hide();  // as in the program, whose window first shows in its modal loop
+  dialog->exec();
+  QPointer<QTextBrowser> help = viewer.window();
+  ASSERT_NE(help, nullptr);
+  EXPECT_EQ(dialog->findChildren<QTextBrowser*>().size(), 1);
+  EXPECT_TRUE(help->isWindow());
+  EXPECT_EQ(Std8(help->windowTitle()), "manual title");
+  EXPECT_TRUE(help->toPlainText().contains(QStringLiteral("line 199")));
+  EXPECT_EQ(selected, "line");
+  dialog.reset();
+  EXPECT_EQ(help, nullptr);
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(HelpWindowTest, MissingHelpFileIsSaidInABox) {
+  QTextBrowser desktop;  // stands in for the desktop, which must not be asked
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "setSource");
+  viewer.ShowHelp(HelpFile());
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  EXPECT_EQ(viewer.window(), nullptr);
+  EXPECT_TRUE(desktop.source().isEmpty());
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].text, "ﾍﾙﾌﾟﾌｧｲﾙを開けません\n" + HelpFile());
+}
+
+// Qt's standard buttons speak Japanese with the rest of the program.
+TEST(QtTranslationsTest, OkCancelBoxCancelsInJapanese) {
+  QTranslator* japanese = InstallJapaneseQtTranslations(*QCoreApplication::instance());
+  if (japanese == nullptr) GTEST_SKIP() << "Qt's Japanese translations are not installed";
+  QString cancel;
+  QTimer::singleShot(0, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      cancel = box->button(QMessageBox::Cancel)->text();
+      box->button(QMessageBox::Cancel)->click();
+    }
+  });
+  QtMessageBoxes boxes;
+  const bool ok = boxes.AskOkCancel(MSG_RANGE_CHANGE, PanelMessageText(MSG_RANGE_CHANGE));
+  QCoreApplication::removeTranslator(japanese);
+  delete japanese;
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(Std8(cancel), "キャンセル");
+}
+
 // Another program's messages arrive on a thread of their own, as from another process; the
 // window takes them in through the Qt event loop.
 class OtherProgram {
@@ -499,6 +614,10 @@ TEST_F(MainWindowTest, Screenshots) {
   save(&about, "about.png");
   CStartupDialog startup(STARTUP_MANUAL, true);
   save(&startup, "startup.png");
+  HelpWindowViewer manual(boxes, dialog.get());
+  manual.ShowHelp(TAMRIX_HELP_FILE);
+  ASSERT_NE(manual.window(), nullptr);
+  save(manual.window(), "help_window.png");
 }
 
 // Desktops choose the program for a file by its extension, and ".hlp" names no browser: the

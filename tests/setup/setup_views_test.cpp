@@ -6,10 +6,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 
 #include "setup/setup_handlers.h"
 #include "tests/setup/setup_rig.h"
@@ -73,6 +75,28 @@ TEST(SetupDialogTest, ShowsItsTextsAndRunsTheButtons) {
   Find<QPushButton>(&dialog, "2")->click();
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
   EXPECT_FALSE(dialog.isVisible());
+}
+
+// The window manager's menu is out of reach: the version entry must also be behind a button in
+// sight, and the window must carry the program's icon, loaded from the resources.
+TEST(SetupDialogTest, VersionEntryBehindTheIconButton) {
+  SetupDialog dialog({}, {});
+  dialog.show();
+  EXPECT_FALSE(dialog.windowIcon().pixmap(32).isNull());
+  auto* button = Find<QToolButton>(&dialog, "menu");
+  ASSERT_NE(button, nullptr);
+  EXPECT_TRUE(button->isVisible());
+  auto* about = dialog.findChild<QAction*>(QStringLiteral("16"));
+  ASSERT_TRUE(button->menu() != nullptr && button->menu()->actions().contains(about));
+  std::string shown;
+  QTimer::singleShot(0, [&] {
+    if (auto* box = dynamic_cast<SetupAboutBox*>(QApplication::activeModalWidget())) {
+      shown = Std(box->windowTitle());
+      box->accept();
+    }
+  });
+  about->trigger();
+  EXPECT_EQ(shown, text::kAboutTitle);
 }
 
 TEST(SetupDialogTest, AboutBoxNamesTheVersion) {
