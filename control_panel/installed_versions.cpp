@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "common/file_version.h"
+#include "common/meeting_names.h"
 #include "platform/file_system.h"
 #include "platform/machine_paths.h"
 
@@ -28,7 +29,7 @@ const char* ServiceProgramName(bool isNT) {
 
 std::string InstalledFileVersionText(FileSystem& files, const std::string& systemDirectory,
                                      const std::string& fileName) {
-  const std::string folder = JoinPath(systemDirectory, "TAMRIX");
+  const std::string folder = JoinPath(systemDirectory, meeting::kInstallFolder);
   std::optional<std::string> bytes = files.ReadFile(JoinPath(folder, fileName));
   if (!bytes) bytes = files.ReadFile(JoinPath(folder, WithLowerExtension(fileName)));
   if (!bytes) return "N/A";

@@ -3,14 +3,15 @@
 #include <functional>
 #include <string_view>
 
+#include "common/meeting_names.h"
 #include "platform/window.h"
 
 namespace tamrix {
 
 // The main window as other programs find it: setup closes it before replacing files, and a
 // second copy of the panel finds the first by it.
-inline constexpr std::string_view kPanelWindowClass = "#32770";
-inline constexpr std::string_view kPanelWindowTitle = "簡易DHCPｻｰﾋﾞｽ";
+inline constexpr std::string_view kPanelWindowClass = meeting::kPanelWindowClass;
+inline constexpr std::string_view kPanelWindowTitle = meeting::kPanelWindowTitle;
 
 // What the main window does for messages from other programs.
 struct PanelWindowActions {

@@ -5,7 +5,7 @@
 namespace tamrix {
 
 std::string Windows95ServicePath(const MachinePaths& paths) {
-  return JoinPath(JoinPath(paths.SystemDirectory(), "TAMRIX"), "TAMRIXs.exe");
+  return JoinPath(JoinPath(paths.SystemDirectory(), meeting::kInstallFolder), meeting::k95ServiceProgram);
 }
 
 ServiceController::ServiceController(ServiceControllerEnvironment environment)

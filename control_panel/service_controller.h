@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/meeting_names.h"
 #include "control_panel/service_control.h"
 #include "platform/boot_services.h"
 #include "platform/clock.h"
@@ -12,10 +13,10 @@
 
 namespace tamrix {
 
-inline constexpr const char* kControlledServiceName = "TAMXNTs";
-inline constexpr const char* kRunServicesValueName = "TAMRIXs";
-inline constexpr const char* kWindows95WindowClass = "TAMRIXs_Class";
-inline constexpr const char* kWindows95WindowTitle = "TAMRIXs";
+inline constexpr const char* kControlledServiceName = meeting::kNtServiceName;
+inline constexpr const char* kRunServicesValueName = meeting::k95ServiceName;
+inline constexpr const char* kWindows95WindowClass = meeting::k95WindowClass;
+inline constexpr const char* kWindows95WindowTitle = meeting::k95WindowTitle;
 
 // Polling of WaitForStatus: one pause between derivations, and the pause that gives up.
 inline constexpr int kStatusPollMs = 50;
@@ -41,7 +42,7 @@ struct ServiceControllerEnvironment {
   std::string windows95ServicePath;
 };
 
-// The control panel's handle on the service: on NT the managed service "TAMXNTs", on Windows 95
+// The control panel's handle on the service: on NT the managed service kControlledServiceName, on Windows 95
 // the background program TAMRIXs.exe, found by its window and started at boot through the
 // RunServices value.
 class ServiceController final : public ServiceControl {

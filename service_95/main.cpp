@@ -3,6 +3,7 @@
 
 #include <iostream>
 
+#include "common/meeting_names.h"
 #include "platform/machine_paths.h"
 #include "platform/posix/posix_window_system.h"
 #include "platform/posix/stderr_syslog_problem_log.h"
@@ -22,7 +23,7 @@ int main() {  // the command line is ignored
   const MachinePaths paths = MachinePaths::FromEnvironment();
   PosixWindowSystem windows(paths);
   InertEventReporter reporter;  // no event log on this host
-  StderrSyslogProblemLog problems("TAMRIXs");
+  StderrSyslogProblemLog problems(meeting::k95ServiceName);
   MachineEngine machine(paths, reporter, problems);
   EngineControl engine(machine.engine());
   SessionDetach session;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string_view>
 
+#include "common/meeting_names.h"
 #include "platform/window.h"
 
 namespace tamrix {
@@ -17,8 +18,8 @@ inline constexpr std::uint32_t WM_ENDSESSION = 22;
 // lParam bit of WM_ENDSESSION that says the user logs off (the machine keeps running).
 inline constexpr std::int64_t ENDSESSION_LOGOFF = 0x80000000;
 
-inline constexpr std::string_view kServiceWindowClass = "TAMRIXs_Class";
-inline constexpr std::string_view kServiceWindowTitle = "TAMRIXs";
+inline constexpr std::string_view kServiceWindowClass = meeting::k95WindowClass;
+inline constexpr std::string_view kServiceWindowTitle = meeting::k95WindowTitle;
 inline constexpr std::string_view kAlreadyRunningMessage = "TAMRIXsは既に起動されています";
 
 // The two engine operations the frame calls, on its own thread only.
@@ -37,7 +38,7 @@ class ServiceProcessRegistration {
   virtual int RegisterServiceProcess(int type) = 0;
 };
 
-// The background-process host: one window of class "TAMRIXs_Class" and title "TAMRIXs" whose
+// The background-process host: one window of class kServiceWindowClass and title kServiceWindowTitle whose
 // presence says the server runs, whose WM_CLOSE stops it, and whose creation starts the engine.
 class ServiceFrame {
  public:

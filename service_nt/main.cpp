@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/meeting_names.h"
 #include "platform/machine_paths.h"
 #include "platform/posix/detached_process.h"
 #include "platform/posix/file_registry.h"
@@ -26,8 +27,7 @@ namespace {
 
 using namespace tamrix;
 
-constexpr const char* kEventSourceKey =
-    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\TAMXNTs";
+constexpr const char* kEventSourceKey = meeting::kEventSourceKey;
 
 // The message file setup registered for the event source, or the installation directory's.
 std::string MessageFilePath(Registry& registry, const MachinePaths& paths) {
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
 
   PosixServiceManager manager(paths, registry);
   PosixServiceHost host(paths, registry);
-  StderrSyslogProblemLog problems("TAMXNTs");
+  StderrSyslogProblemLog problems(meeting::kNtServiceName);
   NtMachineEngine engine(paths, reporter, problems);
   SystemClock clock;
   NtServiceFrame frame(

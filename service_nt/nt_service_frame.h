@@ -8,13 +8,14 @@
 #include <string>
 #include <string_view>
 
+#include "common/meeting_names.h"
 #include "platform/clock.h"
 #include "platform/service_manager.h"
 
 namespace tamrix {
 
-inline constexpr const char* kNtServiceName = "TAMXNTs";
-inline constexpr const char* kNtServiceDisplayName = "DHCP Service for ZAVO";
+inline constexpr const char* kNtServiceName = meeting::kNtServiceName;
+inline constexpr const char* kNtServiceDisplayName = meeting::kNtServiceDisplayName;
 // The own-path buffer holds this many characters, its terminating NUL included.
 inline constexpr std::size_t kModulePathCapacity = 512;
 inline constexpr int ERROR_INSUFFICIENT_BUFFER = 122;

@@ -21,15 +21,15 @@ struct CopiedFile {
 constexpr CopiedFile kNtFiles[] = {
     {text::kNtServiceProgram, 25},
     {text::kPanelProgram, 35},
-    {"TAMRIX.hlp", 50},
-    {"TAMRIX.cnt", 55},
+    {text::kHelpFile, 50},
+    {text::kHelpContentsFile, 55},
     {text::kMessageFile, 60},
 };
 constexpr CopiedFile k95Files[] = {
     {text::k95ServiceProgram, 30},
     {text::kPanelProgram, 40},
-    {"TAMRIX.hlp", 55},
-    {"TAMRIX.cnt", 60},
+    {text::kHelpFile, 55},
+    {text::kHelpContentsFile, 60},
 };
 
 // Copies the files in order from the current directory; on the first failure shows that file's

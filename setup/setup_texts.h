@@ -2,28 +2,31 @@
 
 #include <string_view>
 
+#include "common/meeting_names.h"
+#include "platform/boot_services.h"
+
 namespace tamrix::setup_text {
 
 // The names setup installs, registers and closes.
-inline constexpr std::string_view kInstallFolder = "TAMRIX";
-inline constexpr std::string_view kNtServiceName = "TAMXNTs";
-inline constexpr std::string_view kNtServiceDisplayName = "DHCP Service for ZAVO";
-inline constexpr std::string_view kNtServiceProgram = "TAMXNTs.exe";
-inline constexpr std::string_view k95ServiceProgram = "TAMRIXs.exe";
-inline constexpr std::string_view kPanelProgram = "TAMRIX.exe";
-inline constexpr std::string_view kMessageFile = "TAMXEVT.dll";
+inline constexpr std::string_view kInstallFolder = meeting::kInstallFolder;
+inline constexpr std::string_view kNtServiceName = meeting::kNtServiceName;
+inline constexpr std::string_view kNtServiceDisplayName = meeting::kNtServiceDisplayName;
+inline constexpr std::string_view kNtServiceProgram = meeting::kNtServiceProgram;
+inline constexpr std::string_view k95ServiceProgram = meeting::k95ServiceProgram;
+inline constexpr std::string_view kPanelProgram = meeting::kPanelProgram;
+inline constexpr std::string_view kMessageFile = meeting::kMessageFile;
+inline constexpr std::string_view kHelpFile = meeting::kHelpFile;
+inline constexpr std::string_view kHelpContentsFile = meeting::kHelpContentsFile;
 inline constexpr std::string_view kShortcutName = "TAMRIXｺﾝﾄﾛｰﾙ";
-inline constexpr std::string_view kPanelClass = "#32770";
-inline constexpr std::string_view kPanelTitle = "簡易DHCPｻｰﾋﾞｽ";
-inline constexpr std::string_view k95ServiceClass = "TAMRIXs_Class";
-inline constexpr std::string_view k95ServiceTitle = "TAMRIXs";
-inline constexpr std::string_view k95RunServicesValue = "TAMRIXs";
-inline constexpr std::string_view kRunServicesKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
-inline constexpr std::string_view kEventSourceKey =
-    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\TAMXNTs";
-inline constexpr std::string_view kMakerParentKey = "SOFTWARE\\VORMEL";
-inline constexpr std::string_view kMakerKey = "SOFTWARE\\VORMEL\\TAMRIX";
+inline constexpr std::string_view kPanelClass = meeting::kPanelWindowClass;
+inline constexpr std::string_view kPanelTitle = meeting::kPanelWindowTitle;
+inline constexpr std::string_view k95ServiceClass = meeting::k95WindowClass;
+inline constexpr std::string_view k95ServiceTitle = meeting::k95WindowTitle;
+inline constexpr std::string_view k95RunServicesValue = meeting::k95ServiceName;
+inline constexpr std::string_view kRunServicesKey = kRunServicesKeyPath;
+inline constexpr std::string_view kEventSourceKey = meeting::kEventSourceKey;
+inline constexpr std::string_view kMakerParentKey = meeting::kMakerParentKey;
+inline constexpr std::string_view kMakerKey = meeting::kMakerKey;
 
 // Progress dialog.
 inline constexpr std::string_view kInstallCaption = "ｲﾝｽﾄｰﾙ";
@@ -68,6 +71,6 @@ inline constexpr std::string_view kCloseButton = "閉じる";
 inline constexpr std::string_view kCloseNote = "TAMRIXのｾｯﾄｱｯﾌﾟを終了します。";
 inline constexpr std::string_view kFooter = "TAMRIX for Windows 95 / Window NT Workstation";
 inline constexpr std::string_view kAboutTitle = "ﾊﾞｰｼﾞｮﾝ情報 Setup";
-inline constexpr std::string_view kAboutText = "TAMRIX Setup Version 1.2.1";
+inline constexpr std::string_view kAboutText = "TAMRIX Setup Version " TAMRIX_VERSION;
 
 }  // namespace tamrix::setup_text

@@ -23,16 +23,16 @@ struct DeletedFile {
 constexpr DeletedFile kNtFiles[] = {
     {text::kNtServiceProgram, 45, true},
     {text::kPanelProgram, 50, true},
-    {"TAMRIX.hlp", 55, true},
-    {"TAMRIX.cnt", 60, true},
+    {text::kHelpFile, 55, true},
+    {text::kHelpContentsFile, 60, true},
     {"TAMRIX.gid", 65, false},
     {text::kMessageFile, 70, false},
 };
 constexpr DeletedFile k95Files[] = {
     {text::k95ServiceProgram, 45, true},
     {text::kPanelProgram, 50, true},
-    {"TAMRIX.hlp", 55, true},
-    {"TAMRIX.cnt", 60, true},
+    {text::kHelpFile, 55, true},
+    {text::kHelpContentsFile, 60, true},
     {"TAMRIX.gid", 65, false},
 };
 

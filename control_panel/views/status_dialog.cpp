@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "common/meeting_names.h"
 #include "control_panel/help_viewer.h"
 #include "control_panel/message_boxes.h"
 #include "control_panel/panel_settings.h"
@@ -32,7 +33,7 @@ bool PoolUnset(const PanelSettings& settings) {
 CStatusDialog::CStatusDialog(StatusDialogContext context, QWidget* parent)
     : QDialog(parent), context_(context), listing_(context.leases) {
   setObjectName(QStringLiteral("102"));
-  setWindowTitle(Qt8("簡易DHCPｻｰﾋﾞｽ"));
+  setWindowTitle(Qt8(meeting::kPanelWindowTitle));
   setWindowIcon(PanelIcon(context_.service.IsNT()));
   // Minimise and restore stay with the window manager; the list grows with the window.
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |

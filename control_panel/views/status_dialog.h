@@ -35,7 +35,7 @@ struct StatusDialogContext {
   std::string systemDirectory;
 };
 
-// CStatusDialog: the main window "簡易DHCPｻｰﾋﾞｽ": the lease list, the service status and the
+// CStatusDialog: the main window (kPanelWindowTitle): the lease list, the service status and the
 // buttons that drive the service.
 class CStatusDialog final : public QDialog {
  public:

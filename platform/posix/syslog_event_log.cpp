@@ -2,7 +2,8 @@
 
 #include <syslog.h>
 
-#include "common/event_ids.h"
+#include "common/meeting_names.h"
+#include "common/event_catalogue.h"
 
 namespace tamrix {
 namespace {
@@ -30,7 +31,7 @@ int Priority(EventType type) {
 }  // namespace
 
 std::string DefaultMessageFilePath(const MachinePaths& paths) {
-  return JoinPath(JoinPath(paths.SystemDirectory(), "TAMRIX"), "TAMXEVT.dll");
+  return JoinPath(JoinPath(paths.SystemDirectory(), meeting::kInstallFolder), meeting::kMessageFile);
 }
 
 std::string FormatLogEntry(EventType type, std::uint32_t identifier,

@@ -3,10 +3,11 @@
 //
 //   tamrix-window find  [CLASS TITLE]   exit 0 when the window exists
 //   tamrix-window close [CLASS TITLE]   exit 0 when the owner answered the close
-// Without CLASS and TITLE the background server's window "TAMRIXs_Class" / "TAMRIXs" is meant.
+// Without CLASS and TITLE the background server's window is meant.
 #include <cstdio>
 #include <string_view>
 
+#include "common/meeting_names.h"
 #include "platform/machine_paths.h"
 #include "platform/posix/posix_window_system.h"
 
@@ -21,8 +22,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string_view command = argv[1];
-  const std::string_view className = argc == 4 ? argv[2] : "TAMRIXs_Class";
-  const std::string_view title = argc == 4 ? argv[3] : "TAMRIXs";
+  const std::string_view className = argc == 4 ? argv[2] : tamrix::meeting::k95WindowClass;
+  const std::string_view title = argc == 4 ? argv[3] : tamrix::meeting::k95WindowTitle;
   tamrix::PosixWindowSystem windows(tamrix::MachinePaths::FromEnvironment());
   const auto window = windows.FindWindow(className, title);
   if (command == "find") return window ? 0 : 1;
