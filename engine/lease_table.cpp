@@ -76,6 +76,8 @@ bool LeaseTable::AddressAnswersProbe(std::uint32_t address) {
 std::uint32_t LeaseTable::OfferAddress(std::string_view hostName, const ClientId& client) {
   if (IsOverLong(client) || !IsReady()) return 0;
   // Conflicts are reported once the lock is free, so a slow event sink never holds up the table.
+  // The conflict probe does: it waits for its echoes under the lock (up to OptPingTry times
+  // OptPingWait), and every other exchange waits with it.
   std::array<std::uint32_t, kMaxPoolSize> conflicts;
   int conflictCount = 0;
   std::uint32_t answer = 0;

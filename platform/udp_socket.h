@@ -7,7 +7,7 @@
 
 namespace tamrix {
 
-// What one receive gave. Addresses are host byte order.
+// What one receive gave.
 enum class ReceiveStatus {
   kDatagram,  // a datagram is in the buffer (cut to the buffer's size when it was longer)
   kWoken,     // Wake() was called; nothing was read

@@ -493,6 +493,20 @@ TEST(WriteDhcpReply, NeverOverflowsTheBuffer) {
     EXPECT_EQ(written.Codes(), c.codes) << c.what;
   }
 
+  // The byte kept for the end option: options that end at the buffer's last byte but one leave
+  // it for the end option; one byte more and the last option stays out rather than the end.
+  for (const std::size_t scopeChars : {208u, 209u}) {
+    ReplyValues values = AllConfigured();
+    const std::string scope(scopeChars, 's');
+    values.netbiosScope = scope;
+    auto message = RequestMessage(PacketBuilder().Type(DHCPDISCOVER));
+    ASSERT_TRUE(WriteDhcpReply(message, DhcpReplyKind::kOffer, {1, false}, kAll, values));
+    const auto written = WalkOptions(message.bytes);
+    const bool fits = scopeChars == 208;
+    EXPECT_EQ(written.endOffset, fits ? kDhcpMessageSize - 1 : kDhcpMessageSize - 6) << scopeChars;
+    EXPECT_EQ(written.Codes().back(), fits ? 42 : 71) << scopeChars;
+  }
+
   // Alone, a 255-character domain is cut to 254 characters and its zero: length 255.
   ReplyValues values = AllConfigured();
   values.domainName = longDomain;
