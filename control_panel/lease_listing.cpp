@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "control_panel/lease_text.h"
-#include "service_nt/status_client.h"
+#include "status/status_client.h"
 
 static_assert(tamrix::kSnapshotCapacity == tamrix::StatusBlock::kSlotCount);
 

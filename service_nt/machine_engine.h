@@ -9,7 +9,7 @@
 #include "platform/posix/resolver_host_lookup.h"
 #include "platform/posix/system_clock.h"
 #include "platform/posix/udp_socket.h"
-#include "service_nt/status_publication.h"
+#include "status/status_publication.h"
 
 namespace tamrix {
 

@@ -10,7 +10,7 @@
 
 #include "common/address.h"
 #include "service_95/tools/lease_listing.h"
-#include "service_nt/status_client.h"
+#include "status/status_client.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "service_nt/status_publication.h"
+#include "status/status_publication.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "service_nt/status_publication.h"
+#include "status/status_publication.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -31,8 +31,8 @@
 #include "platform/posix/posix_shared_block.h"
 #include "platform/posix/unique_fd.h"
 #include "service_nt/event_reporter.h"
-#include "service_nt/status_block.h"
-#include "service_nt/status_client.h"
+#include "status/status_block.h"
+#include "status/status_client.h"
 #include "storage/lease_database.h"
 #include "storage/server_settings.h"
 #include "tests/fakes/fake_clock.h"

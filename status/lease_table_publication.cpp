@@ -1,5 +1,5 @@
 #include "engine/lease_table.h"
-#include "service_nt/status_publication.h"
+#include "status/status_publication.h"
 
 namespace tamrix {
 

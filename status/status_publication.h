@@ -12,7 +12,7 @@
 #include "common/lease_entry.h"
 #include "engine/status_publication.h"
 #include "platform/shared_block.h"
-#include "service_nt/status_block.h"
+#include "status/status_block.h"
 
 namespace tamrix {
 

@@ -1,4 +1,4 @@
-#include "service_nt/status_block.h"
+#include "status/status_block.h"
 
 #include <atomic>
 #include <bit>

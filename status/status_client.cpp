@@ -1,4 +1,4 @@
-#include "service_nt/status_client.h"
+#include "status/status_client.h"
 
 #include <time.h>
 
