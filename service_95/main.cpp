@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "common/meeting_names.h"
+#include "host/machine_engine.h"
 #include "platform/machine_paths.h"
 #include "platform/posix/posix_window_system.h"
 #include "platform/posix/stderr_syslog_problem_log.h"
@@ -12,7 +13,6 @@
 #include "service_95/service_frame.h"
 #include "service_95/session.h"
 #include "service_nt/event_reporter.h"
-#include "service_nt/machine_engine.h"
 
 int main() {  // the command line is ignored
   using namespace tamrix;

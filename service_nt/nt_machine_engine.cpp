@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "engine/engine.h"
-#include "service_nt/machine_engine.h"
+#include "host/machine_engine.h"
 
 namespace tamrix {
 

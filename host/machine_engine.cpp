@@ -1,4 +1,4 @@
-#include "service_nt/machine_engine.h"
+#include "host/machine_engine.h"
 
 #include "platform/posix/operator_access.h"
 
