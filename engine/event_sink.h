@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "common/client_id.h"
-#include "common/event_ids.h"
+#include "common/event_catalogue.h"
 
 namespace tamrix {
 

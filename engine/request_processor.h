@@ -6,7 +6,7 @@
 #include <span>
 
 #include "common/client_id.h"
-#include "common/event_ids.h"
+#include "common/event_catalogue.h"
 #include "engine/dhcp_message.h"
 #include "engine/reply_writer.h"
 

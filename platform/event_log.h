@@ -4,16 +4,9 @@
 #include <span>
 #include <string>
 
-namespace tamrix {
+#include "common/event_catalogue.h"
 
-// The kinds of entry an event log holds; the values are the ones the identifiers' severity
-// bits map to.
-enum class EventType : std::uint16_t {
-  kSuccess = 0,
-  kError = 1,
-  kWarning = 2,
-  kInformation = 4,
-};
+namespace tamrix {
 
 // The machine's event log as the service reports to it: a named source, entries of an identifier,
 // a type and insertion strings; the text comes from the source's message file.

@@ -2,8 +2,8 @@
 
 #include <syslog.h>
 
-#include "common/meeting_names.h"
 #include "common/event_catalogue.h"
+#include "common/meeting_names.h"
 
 namespace tamrix {
 namespace {
