@@ -13,4 +13,13 @@ class EngineReporter : public EventSink {
   virtual int CloseEventSource() = 0;
 };
 
+// For a host without an event log (the background process): reports go nowhere and closing
+// answers success.
+class InertEventReporter final : public EngineReporter {
+ public:
+  void SetReportsEnabled(bool) override {}
+  int CloseEventSource() override { return 1; }
+  void Report(EventId, const ClientId*, std::optional<std::uint32_t>) override {}
+};
+
 }  // namespace tamrix

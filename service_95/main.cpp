@@ -12,7 +12,6 @@
 #include "service_95/message_loop.h"
 #include "service_95/service_frame.h"
 #include "service_95/session.h"
-#include "service_nt/event_reporter.h"
 
 int main() {  // the command line is ignored
   using namespace tamrix;

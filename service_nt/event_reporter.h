@@ -32,13 +32,4 @@ class EventReporter final : public EngineReporter {
   std::atomic<bool> sourceOpen_{false};
 };
 
-// The 95 host's reporter: there is no event log there, so reports go nowhere and closing
-// answers success.
-class InertEventReporter final : public EngineReporter {
- public:
-  void SetReportsEnabled(bool) override {}
-  int CloseEventSource() override { return 1; }
-  void Report(EventId, const ClientId*, std::optional<std::uint32_t>) override {}
-};
-
 }  // namespace tamrix
