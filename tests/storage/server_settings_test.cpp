@@ -22,15 +22,24 @@ void ExpectSameSettings(const ServerSettings& a, const ServerSettings& b) {
   }
 }
 
-TEST(SettingKeys, DefaultsOfTheTableMatchTheRecord) {
+TEST(SettingKeys, DefaultsOfTheTableMatchTheRecords) {
+  // The panel falls back to the table's default for a missing key; a fresh record of either
+  // side must start from the same values.
   const ServerSettings defaults;
+  const PanelSettings panel;
   for (const SettingKey& key : kSettingKeys) {
     if (key.kind == SettingKind::kInteger) {
       EXPECT_EQ(defaults.*key.number, key.defaultNumber) << key.name;
       EXPECT_EQ(key.text, nullptr) << key.name;
+      if (key.panelNumber != nullptr) {
+        EXPECT_EQ(panel.*key.panelNumber, key.defaultNumber) << key.name;
+      }
     } else {
       EXPECT_TRUE((defaults.*key.text).empty()) << key.name;
       EXPECT_EQ(key.number, nullptr) << key.name;
+      if (key.panelText != nullptr) {
+        EXPECT_TRUE((panel.*key.panelText).empty()) << key.name;
+      }
     }
   }
   EXPECT_EQ(defaults.LeaseTime, -1);
@@ -197,13 +206,13 @@ TEST(FormatServerSettings, AValueCannotAddALine) {
   ServerSettings settings;
   settings.DomainName = "x\nLeaseTime=5";
   // Uncut, "OptNACK=1" would begin the reader's second piece of the line (and come after the
-  // formatter's own OptNACK line).
-  settings.SMTP = std::string(kSettingsLineLimit - 5, 'm') + "OptNACK=1";
+  // formatter's own OptNACK line, NTP being the last key written).
+  settings.NTP = std::string(kSettingsLineLimit - 4, 'm') + "OptNACK=1";
   const ServerSettings parsed = ParseServerSettings(FormatServerSettings(settings));
   EXPECT_EQ(parsed.LeaseTime, -1);
   EXPECT_EQ(parsed.OptNACK, 0);
   EXPECT_EQ(parsed.DomainName, "x?LeaseTime=5");
-  EXPECT_EQ(parsed.SMTP, std::string(255, 'm'));
+  EXPECT_EQ(parsed.NTP, std::string(255, 'm'));
 }
 
 TEST(LoadServerSettings, ReadsFromTheWindowsDirectory) {
