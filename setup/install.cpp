@@ -66,33 +66,21 @@ bool ClosePanel(SetupEnvironment& env, ProgressScope& progress) {
 
 // Silent on failure: the service then keeps the demand start it was registered with.
 void SetStartType(SetupEnvironment& env, std::uint32_t startType) {
-  ServiceHandle manager = 0;
-  if (env.services.OpenManager(SC_MANAGER_CREATE_SERVICE, &manager) != ERROR_SUCCESS) return;
-  ServiceHandle service = 0;
-  if (env.services.OpenService(manager, std::string(text::kNtServiceName), SERVICE_ALL_ACCESS,
-                               &service) == ERROR_SUCCESS) {
+  WithNtService(env, SC_MANAGER_CREATE_SERVICE, [&](ServiceHandle service) {
     env.services.ChangeServiceConfig(service, SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE,
                                      nullptr, nullptr);
-    env.services.CloseServiceHandle(service);
-  }
-  env.services.CloseServiceHandle(manager);
+  });
 }
 
 // The start-up type the operator chose for a registered service; nothing when none is registered.
 std::optional<std::uint32_t> RegisteredStartType(SetupEnvironment& env) {
   std::optional<std::uint32_t> startType;
-  ServiceHandle manager = 0;
-  if (env.services.OpenManager(SC_MANAGER_CONNECT, &manager) != ERROR_SUCCESS) return startType;
-  ServiceHandle service = 0;
-  if (env.services.OpenService(manager, std::string(text::kNtServiceName), SERVICE_ALL_ACCESS,
-                               &service) == ERROR_SUCCESS) {
+  WithNtService(env, SC_MANAGER_CONNECT, [&](ServiceHandle service) {
     ServiceConfig config;
     if (env.services.QueryServiceConfig(service, &config) == ERROR_SUCCESS) {
       startType = config.startType;
     }
-    env.services.CloseServiceHandle(service);
-  }
-  env.services.CloseServiceHandle(manager);
+  });
   return startType;
 }
 

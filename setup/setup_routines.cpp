@@ -98,6 +98,21 @@ int SetNtService(SetupEnvironment& env, const std::string& programPath, bool cre
   return result;
 }
 
+bool WithNtService(SetupEnvironment& env, std::uint32_t managerAccess,
+                   const std::function<void(ServiceHandle service)>& use) {
+  ServiceHandle manager = 0;
+  if (env.services.OpenManager(managerAccess, &manager) != ERROR_SUCCESS) return false;
+  ServiceHandle service = 0;
+  const bool opened = env.services.OpenService(manager, std::string(setup_text::kNtServiceName),
+                                               SERVICE_ALL_ACCESS, &service) == ERROR_SUCCESS;
+  if (opened) {
+    use(service);
+    env.services.CloseServiceHandle(service);
+  }
+  env.services.CloseServiceHandle(manager);
+  return opened;
+}
+
 int RegisterEventLogSource(SetupEnvironment& env) {
   ScopedRegistryKey key(env.registry);
   if (env.registry.CreateKey(HKEY_LOCAL_MACHINE, setup_text::kEventSourceKey,

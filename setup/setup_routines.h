@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,10 @@ int CloseWindowAndWait(SetupEnvironment& env, std::string_view className, std::s
 // Otherwise stops the registered service if it runs and deletes it; 1 when it was deleted.
 int SetNtService(SetupEnvironment& env, const std::string& programPath, bool create);
 
+// Opens the manager with managerAccess and the NT service, hands the service to use and closes
+// both; false, without calling use, when either could not be opened.
+bool WithNtService(SetupEnvironment& env, std::uint32_t managerAccess,
+                   const std::function<void(ServiceHandle service)>& use);
 // Writes the NT event-log source's message file and supported types; 1 on success.
 int RegisterEventLogSource(SetupEnvironment& env);
 

@@ -137,14 +137,7 @@ void DeleteMakerKeys(SetupEnvironment& env) {
 }
 
 bool NtServiceRegistered(SetupEnvironment& env) {
-  ServiceHandle manager = 0;
-  if (env.services.OpenManager(SC_MANAGER_CONNECT, &manager) != ERROR_SUCCESS) return false;
-  ServiceHandle service = 0;
-  const bool registered = env.services.OpenService(manager, std::string(text::kNtServiceName),
-                                                   SERVICE_ALL_ACCESS, &service) == ERROR_SUCCESS;
-  if (registered) env.services.CloseServiceHandle(service);
-  env.services.CloseServiceHandle(manager);
-  return registered;
+  return WithNtService(env, SC_MANAGER_CONNECT, [](ServiceHandle) {});
 }
 
 }  // namespace
