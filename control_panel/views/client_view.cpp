@@ -94,12 +94,11 @@ class ClientView final : public SettingsPage {
   void Refill() {
     FillList(list_, page_.ListLines());
     // The comment can still run past the list's edge; the tooltip shows the whole row.
-    for (int r = 0; r < list_->topLevelItemCount(); ++r) {
-      QTreeWidgetItem* item = list_->topLevelItem(r);
-      QString tip = item->text(0);
-      if (!item->text(1).isEmpty()) tip += QLatin1Char('\n') + item->text(1);
-      for (int c = 0; c < list_->columnCount(); ++c) item->setToolTip(c, tip);
-    }
+    SetRowToolTips(list_, [](const QTreeWidgetItem& item) {
+      QString tip = item.text(0);
+      if (!item.text(1).isEmpty()) tip += QLatin1Char('\n') + item.text(1);
+      return tip;
+    });
     page_.selectedRow = -1;
     Refresh();
   }

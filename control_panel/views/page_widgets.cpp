@@ -79,6 +79,15 @@ void FitFieldTo(QLineEdit* field, const QString& text) {
       field->style()->sizeFromContents(QStyle::CT_LineEdit, &frame, inner, field).width());
 }
 
+void SetRowToolTips(QTreeWidget* list,
+                    const std::function<QString(const QTreeWidgetItem&)>& tipOf) {
+  for (int row = 0; row < list->topLevelItemCount(); ++row) {
+    QTreeWidgetItem* item = list->topLevelItem(row);
+    const QString tip = tipOf(*item);
+    for (int column = 0; column < list->columnCount(); ++column) item->setToolTip(column, tip);
+  }
+}
+
 QTreeWidget* MakeList(int id, const QStringList& heads, const std::vector<int>& widths) {
   auto* list = new QTreeWidget;
   list->setObjectName(QString::number(id));

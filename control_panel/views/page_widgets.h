@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <functional>
 #include <QFont>
 #include <QGroupBox>
 #include <QLabel>
@@ -34,6 +35,9 @@ QFont FixedPitchFont();
 int ColumnWidthFor(const QTreeWidget* list, const QString& text);
 // Fixes a field's width to fit text in its own font, frame and margins included.
 void FitFieldTo(QLineEdit* field, const QString& text);
+// Gives every cell of each row the tooltip tipOf makes from the row, for values wider than
+// their column.
+void SetRowToolTips(QTreeWidget* list, const std::function<QString(const QTreeWidgetItem&)>& tipOf);
 // A list with one column per tab-separated part of its lines.
 QTreeWidget* MakeList(int id, const QStringList& heads, const std::vector<int>& widths);
 // Refills a list; selection is cleared, as a refilled list box has none.

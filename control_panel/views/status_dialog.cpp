@@ -132,12 +132,7 @@ void CStatusDialog::done(int result) {
 void CStatusDialog::RefreshLeaseList() {
   FillList(list_, listing_.Refresh());
   // A host name may be 63 characters, far wider than its column.
-  for (int row = 0; row < list_->topLevelItemCount(); ++row) {
-    QTreeWidgetItem* item = list_->topLevelItem(row);
-    for (int column = 0; column < list_->columnCount(); ++column) {
-      item->setToolTip(column, item->text(kHostNameColumn));
-    }
-  }
+  SetRowToolTips(list_, [](const QTreeWidgetItem& item) { return item.text(kHostNameColumn); });
   UpdateDetailButton();
 }
 
