@@ -25,14 +25,14 @@ CAboutDialog::CAboutDialog(FileSystem& files, const std::string& systemDirectory
     : QDialog(parent) {
   setObjectName(QStringLiteral("100"));
   setWindowTitle(Qt8("ﾊﾞｰｼﾞｮﾝ情報 TAMRIX"));
-  const char* service = ServiceProgramName(isNT);
+  const std::string panel = PanelProgramName();
+  const std::string service = ServiceProgramName(isNT);
 
   auto* group = new QGroupBox(Qt8("詳細情報"));
   auto* rows = new QGridLayout(group);
   rows->addWidget(MakeLabel("TAMRIXｺﾝﾄﾛｰﾙ"), 0, 0);
-  rows->addWidget(Named(1109, kPanelProgramName), 0, 1);
-  rows->addWidget(Named(1111, InstalledFileVersionText(files, systemDirectory, kPanelProgramName)),
-                  0, 2);
+  rows->addWidget(Named(1109, panel), 0, 1);
+  rows->addWidget(Named(1111, InstalledFileVersionText(files, systemDirectory, panel)), 0, 2);
   rows->addWidget(MakeLabel("TAMRIXｻｰﾋﾞｽ"), 1, 0);
   rows->addWidget(Named(1110, service), 1, 1);
   rows->addWidget(Named(1112, InstalledFileVersionText(files, systemDirectory, service)), 1, 2);

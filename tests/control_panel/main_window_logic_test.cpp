@@ -230,12 +230,13 @@ TEST(InstalledVersionsTest, VersionOrNotAvailable) {
   files.files[folder + "TAMXNTs.EXE"] = std::string("TAMRIX-FILEVERSION:2.0.0.1\0", 27);
   files.files[folder + "TAMXNTs.exe"] = std::string("TAMRIX-FILEVERSION:9.9.9.9\0", 27);
   files.files[folder + "TAMRIXs.exe"] = "no marker here";
-  EXPECT_EQ(InstalledFileVersionText(files, "/sys32", kPanelProgramName), "1.2.1.0");
-  EXPECT_EQ(InstalledFileVersionText(files, "/sys32/", kNtServiceProgramName), "2.0.0.1");
-  EXPECT_EQ(InstalledFileVersionText(files, "/sys32", k95ServiceProgramName), "N/A");
-  EXPECT_EQ(InstalledFileVersionText(files, "/elsewhere", kPanelProgramName), "N/A");
-  EXPECT_STREQ(ServiceProgramName(true), "TAMXNTs.EXE");
-  EXPECT_STREQ(ServiceProgramName(false), "TAMRIXs.EXE");
+  EXPECT_EQ(PanelProgramName(), "TAMRIX.EXE");
+  EXPECT_EQ(ServiceProgramName(true), "TAMXNTs.EXE");
+  EXPECT_EQ(ServiceProgramName(false), "TAMRIXs.EXE");
+  EXPECT_EQ(InstalledFileVersionText(files, "/sys32", PanelProgramName()), "1.2.1.0");
+  EXPECT_EQ(InstalledFileVersionText(files, "/sys32/", ServiceProgramName(true)), "2.0.0.1");
+  EXPECT_EQ(InstalledFileVersionText(files, "/sys32", ServiceProgramName(false)), "N/A");
+  EXPECT_EQ(InstalledFileVersionText(files, "/elsewhere", PanelProgramName()), "N/A");
 }
 
 }  // namespace
