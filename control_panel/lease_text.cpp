@@ -1,20 +1,12 @@
 #include "control_panel/lease_text.h"
 
 #include <cstdio>
-#include <ctime>
 
 #include "common/address.h"
+#include "platform/clock.h"
 #include "platform/text_encoding.h"
 
 namespace tamrix {
-
-LocalDateTime ToLocalDateTime(Seconds time) {
-  const std::time_t t = time;
-  std::tm local{};
-  if (localtime_r(&t, &local) == nullptr) return {};
-  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-          local.tm_hour,        local.tm_min,     local.tm_sec};
-}
 
 std::string LeaseLineText(const LeaseEntry& entry) {
   const char mark = HasOfferedBit(entry.state) ? '*' : ' ';

@@ -10,12 +10,6 @@
 
 namespace tamrix {
 
-// A moment in this machine's local time; month 1-12.
-struct LocalDateTime {
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-};
-LocalDateTime ToLocalDateTime(Seconds time);
-
 // One line of the main list: lead mark ("*" for an offer or a lease in grace, else a blank),
 // address "%3d.%3d.%3d.%3d", expiry "YYYY/MM/DD hh:mm:ss" or "<無期限>", host name; the four
 // parts are joined by tabs. The host name is shown as UTF-8.

@@ -1,6 +1,6 @@
 #include "host/machine_engine.h"
 
-#include "platform/posix/operator_access.h"
+#include "platform/operator_access.h"
 
 namespace tamrix {
 

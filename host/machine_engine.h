@@ -2,8 +2,8 @@
 
 #include "engine/engine.h"
 #include "engine/engine_reporter.h"
-#include "platform/icmp_probe.h"
 #include "platform/machine_paths.h"
+#include "platform/posix/icmp_probe.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_shared_block.h"
 #include "platform/posix/resolver_host_lookup.h"

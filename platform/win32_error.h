@@ -14,6 +14,7 @@ inline constexpr int ERROR_INVALID_DATA = 13;
 inline constexpr int ERROR_WRITE_FAULT = 29;
 inline constexpr int ERROR_READ_FAULT = 30;
 inline constexpr int ERROR_INVALID_PARAMETER = 87;
+inline constexpr int ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr int ERROR_INVALID_NAME = 123;
 inline constexpr int ERROR_MORE_DATA = 234;
 inline constexpr int ERROR_NO_MORE_ITEMS = 259;

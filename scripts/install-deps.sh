@@ -10,7 +10,7 @@ package=(cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libgl-dev
   debhelper dpkg-dev lintian git)
 full=("${demo[@]}" "${package[@]}"
   libgtest-dev clang libclang-rt-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev-tools fonts-noto-cjk
+  qt6-base-dev-tools fonts-noto-cjk g++-mingw-w64-x86-64-posix
   isc-dhcp-client dhcpcd-base isc-dhcp-relay tcpdump procps debootstrap)
 
 case "${1:-}" in

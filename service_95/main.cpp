@@ -1,13 +1,13 @@
 // TAMRIXs.exe: the DHCP server as a background process controlled through its window.
-#include <signal.h>
-
 #include <iostream>
 
 #include "common/meeting_names.h"
 #include "host/machine_engine.h"
 #include "platform/machine_paths.h"
 #include "platform/posix/posix_window_system.h"
+#include "platform/posix/shutdown_signals.h"
 #include "platform/posix/stderr_syslog_problem_log.h"
+#include "platform/process.h"
 #include "service_95/engine_control.h"
 #include "service_95/message_loop.h"
 #include "service_95/service_frame.h"
@@ -15,9 +15,9 @@
 
 int main() {  // the command line is ignored
   using namespace tamrix;
-  // Before any thread exists, so that only the loop's signalfd sees a shutdown.
+  // Before any thread exists, so that only the loop's notice sees a shutdown.
   BlockShutdownSignals();
-  signal(SIGPIPE, SIG_IGN);
+  PrepareServerProcess();
 
   const MachinePaths paths = MachinePaths::FromEnvironment();
   PosixWindowSystem windows(paths);

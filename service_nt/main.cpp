@@ -1,27 +1,25 @@
 // TAMXNTs.exe: the DHCP server as a service of the machine's service manager; "-install" and
 // "-uninstall" register and remove it.
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "common/meeting_names.h"
+#include "host/machine_engine.h"
 #include "platform/machine_paths.h"
 #include "platform/posix/detached_process.h"
 #include "platform/posix/file_registry.h"
 #include "platform/posix/posix_service_host.h"
 #include "platform/posix/posix_service_manager.h"
+#include "platform/posix/shutdown_signals.h"
 #include "platform/posix/stderr_syslog_problem_log.h"
 #include "platform/posix/syslog_event_log.h"
 #include "platform/posix/system_clock.h"
+#include "platform/process.h"
 #include "service_nt/event_reporter.h"
-#include "service_nt/nt_machine_engine.h"
+#include "service_nt/nt_engine_operations.h"
 #include "service_nt/nt_service_frame.h"
-#include "service_nt/shutdown_signal.h"
 
 namespace {
 
@@ -42,19 +40,10 @@ std::string MessageFilePath(Registry& registry, const MachinePaths& paths) {
   return DefaultMessageFilePath(paths);
 }
 
-int OwnPath(std::string* path) {
-  char buffer[4096];
-  const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer);
-  if (length < 0) return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
-  if (static_cast<std::size_t>(length) >= sizeof buffer) return ERROR_INSUFFICIENT_BUFFER;
-  path->assign(buffer, static_cast<std::size_t>(length));
-  return ERROR_SUCCESS;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  signal(SIGPIPE, SIG_IGN);
+  PrepareServerProcess();
   const MachinePaths paths = MachinePaths::FromEnvironment();
   FileRegistry registry(paths);
   // The event source is registered on every start of the program, the switches included.
@@ -64,10 +53,14 @@ int main(int argc, char** argv) {
   PosixServiceManager manager(paths, registry);
   PosixServiceHost host(paths, registry);
   StderrSyslogProblemLog problems(meeting::kNtServiceName);
-  NtMachineEngine engine(paths, reporter, problems);
+  std::optional<MachineEngine> machine;
+  NtEngineOperations engine([&]() -> Engine& {
+    if (!machine) machine.emplace(paths, reporter, problems);
+    return machine->engine();
+  });
   SystemClock clock;
   NtServiceFrame frame(
-      NtFrameEnvironment{manager, host, engine, clock, OwnPath, [](std::string_view text) {
+      NtFrameEnvironment{manager, host, engine, clock, OwnProgramPath, [](std::string_view text) {
                            std::fwrite(text.data(), 1, text.size(), stdout);
                            std::fflush(stdout);
                          }});

@@ -18,7 +18,6 @@ inline constexpr const char* kNtServiceName = meeting::kNtServiceName;
 inline constexpr const char* kNtServiceDisplayName = meeting::kNtServiceDisplayName;
 // The own-path buffer holds this many characters, its terminating NUL included.
 inline constexpr std::size_t kModulePathCapacity = 512;
-inline constexpr int ERROR_INSUFFICIENT_BUFFER = 122;
 
 // The engine's four operations as the service frame calls them, plus the code a failed start
 // leaves behind for the STOPPED report.

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/operator_access.h"
 #include "platform/os_version.h"
-#include "platform/posix/operator_access.h"
 
 namespace tamrix {
 

@@ -1,4 +1,4 @@
-#include "platform/icmp_probe.h"
+#include "platform/posix/icmp_probe.h"
 
 #include <arpa/inet.h>
 #include <linux/icmp.h>

@@ -1,7 +1,7 @@
 #include "service_95/tools/lease_listing.h"
 
+#include <chrono>
 #include <cstdio>
-#include <ctime>
 
 #include "common/address.h"
 #include "platform/text_encoding.h"
@@ -74,11 +74,16 @@ std::string LeaseStateName(std::uint32_t state) {
 
 std::string FormatExpiry(Seconds expiry) {
   if (expiry == 0) return "-";
-  const std::time_t when = expiry;
-  std::tm parts{};
-  if (gmtime_r(&when, &parts) == nullptr) return "-";
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  using namespace std::chrono;
+  const sys_seconds when{seconds(expiry)};
+  const sys_days day = floor<days>(when);
+  const year_month_day date(day);
+  const hh_mm_ss time(when - day);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                static_cast<int>(time.seconds().count()));
   return text;
 }
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/icmp_probe.h"
+#include "platform/posix/icmp_probe.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "platform/icmp_probe.h"
+#include "platform/posix/icmp_probe.h"
 
 namespace tamrix {
 namespace {

@@ -27,6 +27,8 @@ TEST(LeaseListingTest, RowShowsAddressStateUtcExpiryUtf8HostAndClient) {
   EXPECT_NE(row.find("2027-01-15T08:00:00Z"), std::string::npos) << row;
   EXPECT_NE(row.find("<競合検出>"), std::string::npos) << row;  // converted from cp932
   EXPECT_NE(row.find("01:00A0C9123456"), std::string::npos) << row;
+  // Whole days are floored, not cut toward zero, before the epoch.
+  EXPECT_EQ(FormatExpiry(-1), "1969-12-31T23:59:59Z");
 }
 
 TEST(LeaseListingTest, EmptyFieldsShowADash) {

@@ -9,7 +9,7 @@
 #include "engine/engine.h"
 #include "tests/fakes/standin_status_publication.h"
 #include "service_nt/event_reporter.h"
-#include "service_nt/nt_machine_engine.h"
+#include "service_nt/nt_engine_operations.h"
 #include "service_nt/nt_service_frame.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_conflict_probe.h"
@@ -433,8 +433,10 @@ TEST(NtFrameService, WithoutAControlHandlerNothingStarts) {
   EXPECT_TRUE(h.engine.Calls().empty());
 }
 
-// The real engine on fakes: a settings file whose pool is empty (end before start) is refused,
-// so the service goes from START_PENDING to STOPPED with a non-zero code and never RUNNING.
+// The real engine on fakes, made at the first start as the program makes its own: a switch
+// makes none (making it opens port 67), and a settings file whose pool is empty (end before
+// start) is refused, so the service goes from START_PENDING to STOPPED with a non-zero code and
+// never RUNNING.
 TEST(NtFrameService, SettingsTheEngineRefusesNeverReachRunning) {
   testing::FakeFileSystem files;
   files.files["/win/TAMRIX.ini"] =
@@ -450,14 +452,24 @@ TEST(NtFrameService, SettingsTheEngineRefusesNeverReachRunning) {
   StandInStatusPublication publication;
   Engine engine(
       EngineEnvironment{"/win", files, clock, hosts, probe, network, reporter, publication, false});
-  NtEngineOperations operations(engine);
+  int made = 0;
+  NtEngineOperations operations([&]() -> Engine& { return ++made, engine; });
   FakeServiceManager manager;
   FakeServiceHost host;
   NtServiceFrame frame(NtFrameEnvironment{manager, host, operations, clock,
-                                          [](std::string*) { return 0; }, [](std::string_view) {}});
+                                          [](std::string* path) {
+                                            *path = kOwnPath;
+                                            return 0;
+                                          },
+                                          [](std::string_view) {}});
   char name[] = "TAMXNTs.exe";
+  char install[] = "-install";
+  char* installArgv[] = {name, install, nullptr};
+  EXPECT_EQ(frame.Main(2, installArgv), 0);
+  EXPECT_EQ(made, 0);
   char* argv[] = {name, nullptr};
   EXPECT_EQ(frame.Main(1, argv), 0);
+  EXPECT_EQ(made, 1);
   const std::vector<ServiceStatusReport> reports = host.Reports();
   ASSERT_EQ(reports.size(), 4u);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(reports[i].currentState, SERVICE_START_PENDING);

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <memory>
+#include <functional>
+#include <utility>
 
-#include "platform/machine_paths.h"
-#include "platform/problem_log.h"
-#include "service_nt/event_reporter.h"
 #include "service_nt/nt_service_frame.h"
 
 namespace tamrix {
@@ -24,7 +22,12 @@ class Engine;
 // The frame's view of an engine: its four operations, and the code of a failed start.
 class NtEngineOperations final : public NtServiceEngine {
  public:
-  explicit NtEngineOperations(Engine& engine) : engine_(engine) {}
+  explicit NtEngineOperations(Engine& engine) : engine_(&engine) {}
+  // The engine is made at the first start, so the command-line switches, which never start it,
+  // open no sockets. Until then the other operations have nothing to do and answer 1.
+  explicit NtEngineOperations(std::function<Engine&()> makeEngine)
+      : makeEngine_(std::move(makeEngine)) {}
+
   int EngineStart() override;
   int EngineStop() override;
   int EnginePause() override;
@@ -32,31 +35,9 @@ class NtEngineOperations final : public NtServiceEngine {
   int LastErrorCode() const override { return lastError_; }
 
  private:
-  Engine& engine_;
+  std::function<Engine&()> makeEngine_;
+  Engine* engine_ = nullptr;
   int lastError_ = 0;
-};
-
-// The engine on this machine's real pieces (files, clock, resolver, ICMP probe, port 67, the
-// shared status block), reporting through the service's event reporter. The pieces are made at
-// the first start, so the command-line switches open no sockets.
-class NtMachineEngine final : public NtServiceEngine {
- public:
-  NtMachineEngine(const MachinePaths& paths, EventReporter& reporter, ProblemLog& problems);
-  ~NtMachineEngine() override;
-
-  int EngineStart() override;
-  int EngineStop() override;
-  int EnginePause() override;
-  int EngineContinue() override;
-  int LastErrorCode() const override;
-
- private:
-  struct Pieces;
-
-  MachinePaths paths_;
-  EventReporter& reporter_;
-  ProblemLog& problems_;
-  std::unique_ptr<Pieces> pieces_;
 };
 
 }  // namespace tamrix
