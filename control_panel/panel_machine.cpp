@@ -1,17 +1,26 @@
 #include "control_panel/panel_machine.h"
 
+#include "control_panel/background_program_controller.h"
+#include "control_panel/nt_service_controller.h"
 #include "platform/os_version.h"
 #include "platform/posix/detached_process.h"
 
 namespace tamrix {
+
+std::unique_ptr<ServiceControl> MakeServiceControl(const MachinePaths& paths,
+                                                   ServiceManager& manager, Registry& registry,
+                                                   WindowSystem& windows, Clock& clock) {
+  if (!IsWindows95(paths)) return std::make_unique<NtServiceController>(manager, clock);
+  return std::make_unique<BackgroundProgramController>(
+      registry, windows, clock, DetachedProgramLauncher(paths.root), BackgroundProgramPath(paths));
+}
 
 PanelMachine::PanelMachine(MachinePaths machinePaths)
     : paths(std::move(machinePaths)),
       registry(paths),
       manager(paths, registry),
       windows(paths),
-      service({!IsWindows95(paths), manager, registry, windows, clock,
-               DetachedProgramLauncher(paths.root), Windows95ServicePath(paths)}) {}
+      serviceOwner(MakeServiceControl(paths, manager, registry, windows, clock)) {}
 
 void PanelMachine::LoadSettingsAndStatus() {
   profile = OpenPrivateProfile(files, paths.WindowsDirectory(), kPanelProfileName);

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "control_panel/panel_settings.h"
-#include "control_panel/service_controller.h"
+#include "control_panel/service_control.h"
 #include "platform/machine_paths.h"
 #include "platform/posix/file_registry.h"
 #include "platform/posix/posix_file_system.h"
@@ -14,6 +14,12 @@
 #include "platform/private_profile.h"
 
 namespace tamrix {
+
+// The machine's service controller, by its version word: the managed service on NT, the
+// background program on Windows 95.
+std::unique_ptr<ServiceControl> MakeServiceControl(const MachinePaths& paths,
+                                                   ServiceManager& manager, Registry& registry,
+                                                   WindowSystem& windows, Clock& clock);
 
 // The control panel's real pieces of this machine, built in start-up order: first the service
 // controller (it decides NT or 95), then the settings file and its values. TAMRIX.exe and the
@@ -31,7 +37,8 @@ struct PanelMachine {
   PosixServiceManager manager;
   PosixWindowSystem windows;
   SystemClock clock;
-  ServiceController service;
+  std::unique_ptr<ServiceControl> serviceOwner;
+  ServiceControl& service = *serviceOwner;  // what the window and the drivers are given
   PosixFileSystem files;
   ResolverHostLookup hosts;
   std::unique_ptr<PrivateProfile> profile;

@@ -1,16 +1,15 @@
 // tamrix-service-ctl: drives the service of the machine at TAMRIX_SYSROOT through the control
-// panel's ServiceController, as the panel's buttons do, for the integration tests.
+// panel's controller for the machine's host, as the panel's buttons do, for the integration tests.
 //   tamrix-service-ctl status|start|stop|pause|continue
 //   tamrix-service-ctl startup [automatic|manual|disabled]
 // Prints the operation's result (if any) and then the status or start-up type it reads after.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
-#include "control_panel/service_controller.h"
+#include "control_panel/panel_machine.h"
 #include "platform/machine_paths.h"
-#include "platform/os_version.h"
-#include "platform/posix/detached_process.h"
 #include "platform/posix/file_registry.h"
 #include "platform/posix/posix_service_manager.h"
 #include "platform/posix/posix_window_system.h"
@@ -63,9 +62,8 @@ int main(int argc, char** argv) {
   PosixServiceManager manager(paths, registry);
   PosixWindowSystem windows(paths);
   SystemClock clock;
-  ServiceController controller(ServiceControllerEnvironment{
-      !IsWindows95(paths), manager, registry, windows, clock, DetachedProgramLauncher(paths.root),
-      Windows95ServicePath(paths)});
+  const std::unique_ptr<ServiceControl> controller =
+      MakeServiceControl(paths, manager, registry, windows, clock);
 
   if (command == "startup") {
     if (argc == 3) {
@@ -74,25 +72,25 @@ int main(int argc, char** argv) {
       if (word == "automatic") type = STARTUP_AUTOMATIC;
       if (word == "manual") type = STARTUP_MANUAL;
       if (word == "disabled") type = STARTUP_DISABLED;
-      controller.SetStartupType(type);
-      std::printf("apply %d\n", controller.ApplyStartupType());
+      controller->SetStartupType(type);
+      std::printf("apply %d\n", controller->ApplyStartupType());
     }
-    std::printf("%s\n", StartupWord(controller.QueryStartupType()));
+    std::printf("%s\n", StartupWord(controller->QueryStartupType()));
     return 0;
   }
   int result = 1;
   if (command == "start") {
-    result = controller.StartTheService();
+    result = controller->StartTheService();
   } else if (command == "stop") {
-    result = controller.StopTheService();
+    result = controller->StopTheService();
   } else if (command == "pause") {
-    result = controller.PauseTheService();
+    result = controller->PauseTheService();
   } else if (command == "continue") {
-    result = controller.ContinueTheService();
+    result = controller->ContinueTheService();
   } else if (command != "status") {
     return Usage();
   }
   if (command != "status") std::printf("result %d\n", result);
-  std::printf("%s\n", StatusWord(controller.QueryServiceStatusCode()));
+  std::printf("%s\n", StatusWord(controller->QueryServiceStatusCode()));
   return 0;
 }
