@@ -8,6 +8,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -16,11 +17,12 @@
 
 namespace tamrix::testing {
 
-// Services in memory. Calls are recorded as lines ("StartService TAMXNTs", "ControlService
-// TAMXNTs 1"); failures[operation] makes that operation return the code and do nothing else.
-// A started service is RUNNING at once and controls move it the obvious way, unless a test
-// says otherwise: startState is the state a start leaves, ignoredControls are answered without a
-// change, and queryScript supplies the states of the next status queries one by one.
+// Services in memory, with the real manager's checks and codes (service_contract_test.cpp holds
+// the two to the same rules). Calls are recorded as lines ("StartService TAMXNTs",
+// "ControlService TAMXNTs 1"); failures[operation] makes that operation return the code and do
+// nothing else. A started service is RUNNING at once and controls move it the obvious way, unless
+// a test says otherwise: startState is the state a start leaves, ignoredControls are answered
+// without a change, and queryScript supplies the states of the next status queries one by one.
 class FakeServiceManager final : public ServiceManager {
  public:
   struct Service {
@@ -40,6 +42,11 @@ class FakeServiceManager final : public ServiceManager {
     calls.push_back("CreateService " + config.name + " " + std::to_string(access));
     if (const int code = Injected("CreateService")) return code;
     if (!IsManager(manager)) return ERROR_INVALID_HANDLE;
+    if (!ValidName(config.name)) return ERROR_INVALID_NAME;
+    if (!ValidNumbers(config.serviceType, config.startType, config.errorControl, false) ||
+        config.imagePath.empty()) {
+      return ERROR_INVALID_PARAMETER;
+    }
     if (Service* existing = Find(config.name)) {
       return existing->markedForDelete ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS;
     }
@@ -55,6 +62,7 @@ class FakeServiceManager final : public ServiceManager {
     calls.push_back("OpenService " + name + " " + std::to_string(access));
     if (const int code = Injected("OpenService")) return code;
     if (!IsManager(manager)) return ERROR_INVALID_HANDLE;
+    if (!ValidName(name)) return ERROR_INVALID_NAME;
     if (Find(name) == nullptr) return ERROR_SERVICE_DOES_NOT_EXIST;
     *service = NewHandle(name);
     return ERROR_SUCCESS;
@@ -67,9 +75,10 @@ class FakeServiceManager final : public ServiceManager {
     return ERROR_SUCCESS;
   }
   int DeleteService(ServiceHandle handle) override {
-    Service* service = Lookup(handle, "DeleteService");
+    Service* service = nullptr;
+    const int found = Lookup(handle, &service, "DeleteService");
     if (const int code = Injected("DeleteService")) return code;
-    if (service == nullptr) return ERROR_INVALID_HANDLE;
+    if (found != ERROR_SUCCESS) return found;
     if (service->markedForDelete) return ERROR_SERVICE_MARKED_FOR_DELETE;
     if (service->status.currentState != SERVICE_STOPPED) {
       service->markedForDelete = true;
@@ -79,9 +88,10 @@ class FakeServiceManager final : public ServiceManager {
     return ERROR_SUCCESS;
   }
   int StartService(ServiceHandle handle) override {
-    Service* service = Lookup(handle, "StartService");
+    Service* service = nullptr;
+    const int found = Lookup(handle, &service, "StartService");
     if (const int code = Injected("StartService")) return code;
-    if (service == nullptr) return ERROR_INVALID_HANDLE;
+    if (found != ERROR_SUCCESS) return found;
     if (service->markedForDelete) return ERROR_SERVICE_MARKED_FOR_DELETE;
     if (service->config.startType == SERVICE_DISABLED) return ERROR_SERVICE_DISABLED;
     if (service->status.currentState != SERVICE_STOPPED) return ERROR_SERVICE_ALREADY_RUNNING;
@@ -90,12 +100,14 @@ class FakeServiceManager final : public ServiceManager {
   }
   int ControlService(ServiceHandle handle, std::uint32_t control,
                      ServiceStatusReport* status) override {
-    Service* service = Lookup(handle, "ControlService", " " + std::to_string(control));
+    Service* service = nullptr;
+    const int found = Lookup(handle, &service, "ControlService", " " + std::to_string(control));
     if (const int code = Injected("ControlService")) return code;
-    if (service == nullptr) return ERROR_INVALID_HANDLE;
+    if (found == ERROR_INVALID_HANDLE) return found;
     if (control < SERVICE_CONTROL_STOP || control > SERVICE_CONTROL_SHUTDOWN) {
       return ERROR_INVALID_SERVICE_CONTROL;
     }
+    if (found != ERROR_SUCCESS) return found;
     if (service->status.currentState == SERVICE_STOPPED) return ERROR_SERVICE_NOT_ACTIVE;
     if (control != SERVICE_CONTROL_INTERROGATE && service->status.controlsAccepted == 0) {
       return ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
@@ -116,9 +128,10 @@ class FakeServiceManager final : public ServiceManager {
     return ERROR_SUCCESS;
   }
   int QueryServiceStatus(ServiceHandle handle, ServiceStatusReport* status) override {
-    Service* service = Lookup(handle, "QueryServiceStatus");
+    Service* service = nullptr;
+    const int found = Lookup(handle, &service, "QueryServiceStatus");
     if (const int code = Injected("QueryServiceStatus")) return code;
-    if (service == nullptr) return ERROR_INVALID_HANDLE;
+    if (found != ERROR_SUCCESS) return found;
     if (!queryScript.empty()) {
       SetState(*service, queryScript.front());
       queryScript.pop_front();
@@ -127,20 +140,27 @@ class FakeServiceManager final : public ServiceManager {
     return ERROR_SUCCESS;
   }
   int QueryServiceConfig(ServiceHandle handle, ServiceConfig* config) override {
-    Service* service = Lookup(handle, "QueryServiceConfig");
+    Service* service = nullptr;
+    const int found = Lookup(handle, &service, "QueryServiceConfig");
     if (const int code = Injected("QueryServiceConfig")) return code;
-    if (service == nullptr) return ERROR_INVALID_HANDLE;
+    if (found != ERROR_SUCCESS) return found;
     *config = service->config;
     return ERROR_SUCCESS;
   }
   int ChangeServiceConfig(ServiceHandle handle, std::uint32_t serviceType, std::uint32_t startType,
                           std::uint32_t errorControl, const std::string* imagePath,
                           const std::string* displayName) override {
-    Service* service = Lookup(handle, "ChangeServiceConfig",
-                              " " + std::to_string(serviceType) + " " + std::to_string(startType) +
-                                  " " + std::to_string(errorControl));
+    Service* service = nullptr;
+    const int found = Lookup(handle, &service, "ChangeServiceConfig",
+                             " " + std::to_string(serviceType) + " " + std::to_string(startType) +
+                                 " " + std::to_string(errorControl));
     if (const int code = Injected("ChangeServiceConfig")) return code;
-    if (service == nullptr) return ERROR_INVALID_HANDLE;
+    if (found == ERROR_INVALID_HANDLE) return found;
+    if (!ValidNumbers(serviceType, startType, errorControl, true) ||
+        (imagePath != nullptr && imagePath->empty())) {
+      return ERROR_INVALID_PARAMETER;
+    }
+    if (found != ERROR_SUCCESS) return found;
     if (service->markedForDelete) return ERROR_SERVICE_MARKED_FOR_DELETE;
     ServiceConfig& config = service->config;
     if (serviceType != SERVICE_NO_CHANGE) config.serviceType = serviceType;
@@ -188,12 +208,29 @@ class FakeServiceManager final : public ServiceManager {
     const auto it = handles.find(handle);
     return it != handles.end() && it->second.empty();
   }
-  Service* Lookup(ServiceHandle handle, const std::string& operation,
-                  const std::string& details = {}) {
+  static bool ValidName(const std::string& name) {
+    return !name.empty() && name.size() <= 256 &&
+           name.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
+  }
+  static bool ValidNumbers(std::uint32_t serviceType, std::uint32_t startType,
+                           std::uint32_t errorControl, bool noChangeAllowed) {
+    const auto valid = [&](std::uint32_t value, bool inRange) {
+      return inRange || (noChangeAllowed && value == SERVICE_NO_CHANGE);
+    };
+    return valid(serviceType, serviceType == SERVICE_WIN32_OWN_PROCESS ||
+                                  serviceType == SERVICE_WIN32_SHARE_PROCESS) &&
+           valid(startType, startType >= SERVICE_AUTO_START && startType <= SERVICE_DISABLED) &&
+           valid(errorControl, errorControl <= SERVICE_ERROR_CRITICAL);
+  }
+  // Records the call; 6 for a handle that is no open service handle, 1060 once its service is
+  // deleted.
+  int Lookup(ServiceHandle handle, Service** service, const std::string& operation,
+             const std::string& details = {}) {
     const auto it = handles.find(handle);
     calls.push_back(operation + " " + (it == handles.end() ? "?" : it->second) + details);
-    if (it == handles.end() || it->second.empty()) return nullptr;
-    return Find(it->second);
+    if (it == handles.end() || it->second.empty()) return ERROR_INVALID_HANDLE;
+    *service = Find(it->second);
+    return *service == nullptr ? ERROR_SERVICE_DOES_NOT_EXIST : ERROR_SUCCESS;
   }
   int Injected(const std::string& operation) const {
     const auto it = failures.find(operation);
@@ -214,6 +251,7 @@ class FakeServiceHost final : public ServiceHost {
       std::lock_guard lock(mutex_);
       dispatchedNames.push_back(serviceName);
       if (!startedByManager) return ERROR_FAILED_SERVICE_CONTROLLER_CONNECT;
+      dispatching_ = true;
     }
     std::thread main([&] {
       std::string argument = serviceName;
@@ -238,20 +276,23 @@ class FakeServiceHost final : public ServiceHost {
       handler(control);
     }
     main.join();
+    std::lock_guard lock(mutex_);
+    dispatching_ = false;
     return ERROR_SUCCESS;
   }
   ServiceStatusHandle RegisterControlHandler(const std::string& serviceName,
                                              ServiceControlHandler handler) override {
     std::lock_guard lock(mutex_);
     registeredNames.push_back(serviceName);
-    if (failRegistration || !handler) return 0;
+    if (failRegistration || !handler || !dispatching_) return 0;
     handler_ = std::move(handler);
     changed_.notify_all();
     return 1;
   }
   int SetServiceStatus(ServiceStatusHandle handle, const ServiceStatusReport& status) override {
     std::lock_guard lock(mutex_);
-    if (handle != 1) return 0;
+    if (handle != 1 || !dispatching_ || !handler_) return 0;
+    if (status.currentState < SERVICE_STOPPED || status.currentState > SERVICE_PAUSED) return 0;
     reports.push_back(status);
     // Even a refused STOPPED ends the dispatcher, so a test of a failing report cannot hang.
     if (status.currentState == SERVICE_STOPPED) stopped_ = true;
@@ -298,6 +339,7 @@ class FakeServiceHost final : public ServiceHost {
   std::mutex mutex_;
   std::condition_variable changed_;
   ServiceControlHandler handler_;
+  bool dispatching_ = false;
   bool stopped_ = false;
   bool mainReturned_ = false;
 };
