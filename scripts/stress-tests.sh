@@ -92,8 +92,8 @@ round() {
 }
 
 for ((i = 1; i <= unit_rounds; i++)); do
-  round unit-release "$release" "$i" "$unit_rounds" -L unit -E Screenshot
-  round unit-asan "$asan" "$i" "$unit_rounds" -L unit -E Screenshot
+  round unit-release "$release" "$i" "$unit_rounds" -L unit
+  round unit-asan "$asan" "$i" "$unit_rounds" -L unit
 done
 for ((i = 1; i <= integration_rounds; i++)); do
   # Bounded in time as well, should this script be killed past its trap.

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "control_panel/control_ids.h"
 #include "control_panel/installed_versions.h"
 #include "control_panel/views/page_widgets.h"
 #include "control_panel/views/panel_icon.h"
@@ -31,22 +32,24 @@ CAboutDialog::CAboutDialog(FileSystem& files, const std::string& systemDirectory
   auto* group = new QGroupBox(Qt8("詳細情報"));
   auto* rows = new QGridLayout(group);
   rows->addWidget(MakeLabel("TAMRIXｺﾝﾄﾛｰﾙ"), 0, 0);
-  rows->addWidget(Named(1109, panel), 0, 1);
-  rows->addWidget(Named(1111, InstalledFileVersionText(files, systemDirectory, panel)), 0, 2);
+  rows->addWidget(Named(IDC_PANEL_FILE, panel), 0, 1);
+  rows->addWidget(Named(IDC_PANEL_VERSION, InstalledFileVersionText(files, systemDirectory, panel)),
+                  0, 2);
   rows->addWidget(MakeLabel("TAMRIXｻｰﾋﾞｽ"), 1, 0);
-  rows->addWidget(Named(1110, service), 1, 1);
-  rows->addWidget(Named(1112, InstalledFileVersionText(files, systemDirectory, service)), 1, 2);
+  rows->addWidget(Named(IDC_SERVICE_FILE, service), 1, 1);
+  rows->addWidget(
+      Named(IDC_SERVICE_VERSION, InstalledFileVersionText(files, systemDirectory, service)), 1, 2);
   rows->setHorizontalSpacing(16);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
-  buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("1"));
+  buttons->button(QDialogButtonBox::Ok)->setObjectName(QString::number(IDOK));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
   auto* icon = new QLabel;
   icon->setPixmap(PanelIcon(isNT).pixmap(32, 32));
   auto* heading = new QHBoxLayout;
   heading->addWidget(icon);
-  heading->addWidget(Named(1113, "TAMRIX Control Panel"), 1);
+  heading->addWidget(Named(IDC_ABOUT_HEADING, "TAMRIX Control Panel"), 1);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(heading);

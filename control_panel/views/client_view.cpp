@@ -4,6 +4,7 @@
 
 #include "common/client_id.h"
 #include "control_panel/client_page.h"
+#include "control_panel/control_ids.h"
 #include "control_panel/views/page_widgets.h"
 #include "control_panel/views/settings_pages.h"
 #include "platform/machine_paths.h"
@@ -19,15 +20,15 @@ class ClientView final : public SettingsPage {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(MakeIntro(
         "TAMRIXｻｰﾋﾞｽを利用できるｸﾗｲｱﾝﾄを限定する場合は、利用を許可するｸﾗｲｱﾝﾄをここで設定して下さい。"));
-    off_ = MakeRadio(1096, "DHCPｸﾗｲｱﾝﾄを限定しない");
-    on_ = MakeRadio(1098, "DHCPｸﾗｲｱﾝﾄを限定する");
+    off_ = MakeRadio(IDC_ANY_CLIENT, "DHCPｸﾗｲｱﾝﾄを限定しない");
+    on_ = MakeRadio(IDC_LISTED_CLIENTS, "DHCPｸﾗｲｱﾝﾄを限定する");
     layout->addWidget(off_);
     layout->addWidget(on_);
 
     auto* grid = new QGridLayout;
-    client_ = MakeField(1099, 35);
-    comment_ = MakeField(1103, 78);
-    add_ = MakeButton(1100, "追加");
+    client_ = MakeField(IDC_CLIENT_ID, 35);
+    comment_ = MakeField(IDC_CLIENT_COMMENT, 78);
+    add_ = MakeButton(IDC_ADD_CLIENT, "追加");
     grid->addWidget(MakeLabel("ｸﾗｲｱﾝﾄID："), 0, 0);
     grid->addWidget(client_, 0, 1);
     grid->addWidget(MakeLabel("ｺﾒﾝﾄ："), 1, 0);
@@ -37,14 +38,14 @@ class ClientView final : public SettingsPage {
     layout->addLayout(grid);
 
     auto* row = new QHBoxLayout;
-    list_ = MakeList(1102, {QString(), QString()}, {});
+    list_ = MakeList(IDC_CLIENT_LIST, {QString(), QString()}, {});
     list_->setHeaderHidden(true);
     list_->setFont(FixedPitchFont());
     // Wide enough for the longest identifier there is, so none is ever cut short.
     ClientId longest;
     longest.length = kMaxClientIdLength;
     list_->setColumnWidth(0, ColumnWidthFor(list_, Qt8(FormatClientId(longest))));
-    remove_ = MakeButton(1101, "削除");
+    remove_ = MakeButton(IDC_REMOVE_CLIENT, "削除");
     row->addWidget(list_, 1);
     auto* side = new QVBoxLayout;
     side->addWidget(remove_);

@@ -2,6 +2,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "control_panel/control_ids.h"
 #include "control_panel/duration_page.h"
 #include "control_panel/views/page_widgets.h"
 #include "control_panel/views/settings_pages.h"
@@ -17,16 +18,17 @@ class DurationView final : public SettingsPage {
     layout->addWidget(MakeIntro(
         "貸し出すIPｱﾄﾞﾚｽの有効期限を設定して下さい。有効期限を過ぎた後も一定期間の延長を行う場合は"
         "延長時間も設定して下さい。"));
-    unlimited_ = MakeRadio(1035, "無期限ﾘｰｽ");
-    limited_ = MakeRadio(1036, "期限付きﾘｰｽ");
-    extend_ = MakeCheck(1031, "ﾘｰｽ期限を延長をする");
+    unlimited_ = MakeRadio(IDC_LEASE_UNLIMITED, "無期限ﾘｰｽ");
+    limited_ = MakeRadio(IDC_LEASE_LIMITED, "期限付きﾘｰｽ");
+    extend_ = MakeCheck(IDC_EXTEND, "ﾘｰｽ期限を延長をする");
     layout->addWidget(unlimited_);
     layout->addWidget(limited_);
-    layout->addLayout(Period({1023, 1024, 1025}, {&page_.leaseDays, &page_.leaseHours,
-                                                  &page_.leaseMinutes}, lease_));
+    layout->addLayout(Period({IDC_LEASE_DAYS, IDC_LEASE_HOURS, IDC_LEASE_MINUTES},
+                             {&page_.leaseDays, &page_.leaseHours, &page_.leaseMinutes}, lease_));
     layout->addWidget(extend_);
-    layout->addLayout(Period({1026, 1027, 1028}, {&page_.extendDays, &page_.extendHours,
-                                                  &page_.extendMinutes}, grace_));
+    layout->addLayout(Period({IDC_EXTEND_DAYS, IDC_EXTEND_HOURS, IDC_EXTEND_MINUTES},
+                             {&page_.extendDays, &page_.extendHours, &page_.extendMinutes},
+                             grace_));
     layout->addStretch();
 
     connect(unlimited_, &QRadioButton::clicked, this, [this] {

@@ -1,6 +1,7 @@
 #include <QGridLayout>
 #include <QVBoxLayout>
 
+#include "control_panel/control_ids.h"
 #include "control_panel/ip_addr_page.h"
 #include "control_panel/views/page_widgets.h"
 #include "control_panel/views/settings_pages.h"
@@ -18,10 +19,10 @@ class IpAddrView final : public SettingsPage {
     auto* group = new QGroupBox(Qt8("貸し出すIPｱﾄﾞﾚｽの範囲"));
     auto* range = new QGridLayout(group);
     auto* rest = new QGridLayout;
-    AddRow(range, 0, "開始IPｱﾄﾞﾚｽ：", 1032, page_.start);
-    AddRow(range, 1, "終了IPｱﾄﾞﾚｽ：", 1033, page_.end);
-    AddRow(rest, 0, "ｻﾌﾞﾈｯﾄﾏｽｸ：", 1034, page_.mask);
-    AddRow(rest, 1, "ﾃﾞﾌｫﾙﾄｹﾞｰﾄｳｪｲ：", 1013, page_.gateway);
+    AddRow(range, 0, "開始IPｱﾄﾞﾚｽ：", IDC_START_ADDRESS, page_.start);
+    AddRow(range, 1, "終了IPｱﾄﾞﾚｽ：", IDC_END_ADDRESS, page_.end);
+    AddRow(rest, 0, "ｻﾌﾞﾈｯﾄﾏｽｸ：", IDC_SUBNET_MASK, page_.mask);
+    AddRow(rest, 1, "ﾃﾞﾌｫﾙﾄｹﾞｰﾄｳｪｲ：", IDC_GATEWAY, page_.gateway);
     layout->addWidget(group);
     layout->addLayout(rest);
     layout->addStretch();

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "control_panel/control_ids.h"
 #include "control_panel/lease_text.h"
 #include "control_panel/views/page_widgets.h"
 
@@ -26,15 +27,15 @@ CLeaseDetailDialog::CLeaseDetailDialog(const LeaseEntry& entry, QWidget* parent)
   const LeaseDetail detail = LeaseDetailText(entry);
 
   auto* fields = new QFormLayout;
-  fields->addRow(MakeLabel("IPｱﾄﾞﾚｽ："), Value(1047, detail.address));
-  fields->addRow(MakeLabel("ｸﾗｲｱﾝﾄID："), Value(1048, detail.client));
-  fields->addRow(MakeLabel("ﾎｽﾄ名："), Value(1049, detail.hostName));
-  fields->addRow(MakeLabel("状態："), Value(1050, std::string(detail.state.text)));
-  fields->addRow(MakeLabel("有効期限："), Value(1051, detail.expiry));
+  fields->addRow(MakeLabel("IPｱﾄﾞﾚｽ："), Value(IDC_LEASE_ADDRESS, detail.address));
+  fields->addRow(MakeLabel("ｸﾗｲｱﾝﾄID："), Value(IDC_LEASE_CLIENT, detail.client));
+  fields->addRow(MakeLabel("ﾎｽﾄ名："), Value(IDC_LEASE_HOST, detail.hostName));
+  fields->addRow(MakeLabel("状態："), Value(IDC_LEASE_STATE, std::string(detail.state.text)));
+  fields->addRow(MakeLabel("有効期限："), Value(IDC_LEASE_EXPIRY, detail.expiry));
 
-  QPushButton* release = MakeButton(1, "削除");
+  QPushButton* release = MakeButton(IDC_RELEASE, "削除");
   release->setEnabled(detail.state.releaseAllowed);
-  QPushButton* close = MakeButton(2, "閉じる");
+  QPushButton* close = MakeButton(IDCANCEL, "閉じる");
   close->setDefault(true);
   connect(release, &QPushButton::clicked, this, &QDialog::accept);
   connect(close, &QPushButton::clicked, this, &QDialog::reject);

@@ -1,6 +1,7 @@
 #include <QGridLayout>
 #include <QVBoxLayout>
 
+#include "control_panel/control_ids.h"
 #include "control_panel/mail_news_page.h"
 #include "control_panel/views/page_widgets.h"
 #include "control_panel/views/settings_pages.h"
@@ -14,9 +15,9 @@ class MailNewsView final : public SettingsPage {
       : SettingsPage(context, "134"), page_(MailNewsPage::Build(context.settings)) {
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
-    AddRow(grid, 0, "SMTPｻｰﾊﾞｰ：", 1105, page_.smtp);
-    AddRow(grid, 1, "POP3ｻｰﾊﾞｰ：", 1106, page_.pop3);
-    AddRow(grid, 2, "NNTPｻｰﾊﾞｰ：", 1107, page_.nntp);
+    AddRow(grid, 0, "SMTPｻｰﾊﾞｰ：", IDC_SMTP, page_.smtp);
+    AddRow(grid, 1, "POP3ｻｰﾊﾞｰ：", IDC_POP3, page_.pop3);
+    AddRow(grid, 2, "NNTPｻｰﾊﾞｰ：", IDC_NNTP, page_.nntp);
     layout->addLayout(grid);
     layout->addStretch();
   }

@@ -1,6 +1,7 @@
 #include <QGridLayout>
 #include <QVBoxLayout>
 
+#include "control_panel/control_ids.h"
 #include "control_panel/option_page.h"
 #include "control_panel/views/page_widgets.h"
 #include "control_panel/views/settings_pages.h"
@@ -14,9 +15,10 @@ class OptionView final : public SettingsPage {
       : SettingsPage(context, "132"), page_(OptionPage::Build(context.settings)) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(MakeIntro("DHCPｻｰﾋﾞｽのｵﾌﾟｼｮﾝを指定して下さい。"));
-    layout->addWidget(Check(1091, "DHCPｻｰﾊﾞｰｱﾄﾞﾚｽとして(255.255.255.255)を通知する", page_.srvAddr));
-    layout->addWidget(Check(1066, "管理外のｱﾄﾞﾚｽを要求された場合DHCP NACKを返す", page_.nack));
-    QCheckBox* probe = MakeCheck(1069, "ｱﾄﾞﾚｽの競合を検出する");
+    layout->addWidget(Check(IDC_BROADCAST_SERVER_ID,
+                            "DHCPｻｰﾊﾞｰｱﾄﾞﾚｽとして(255.255.255.255)を通知する", page_.srvAddr));
+    layout->addWidget(Check(IDC_NACK, "管理外のｱﾄﾞﾚｽを要求された場合DHCP NACKを返す", page_.nack));
+    QCheckBox* probe = MakeCheck(IDC_PROBE, "ｱﾄﾞﾚｽの競合を検出する");
     probe->setChecked(page_.usePing);
     connect(probe, &QCheckBox::clicked, this, [this](bool on) {
       page_.SetUsePing(on);
@@ -28,11 +30,11 @@ class OptionView final : public SettingsPage {
     layout->addWidget(probe);
     auto* ping = new QGridLayout;
     ping->setContentsMargins(24, 0, 0, 0);
-    wait_ = Field(ping, 0, "pingの応答待ち時間：", 1070, "ﾐﾘ秒", page_.pingWait);
-    tries_ = Field(ping, 1, "pingの試行回数：", 1071, "回", page_.pingTry);
+    wait_ = Field(ping, 0, "pingの応答待ち時間：", IDC_PROBE_WAIT, "ﾐﾘ秒", page_.pingWait);
+    tries_ = Field(ping, 1, "pingの試行回数：", IDC_PROBE_TRIES, "回", page_.pingTry);
     layout->addLayout(ping);
-    layout->addWidget(Check(1080, "ｲﾍﾞﾝﾄﾛｸﾞに記録する （NTのみ）", page_.useLog));
-    layout->addWidget(Check(1108, "DHCPINFORMをｻﾎﾟｰﾄする（実験用）", page_.dhcpInform));
+    layout->addWidget(Check(IDC_USE_LOG, "ｲﾍﾞﾝﾄﾛｸﾞに記録する （NTのみ）", page_.useLog));
+    layout->addWidget(Check(IDC_DHCPINFORM, "DHCPINFORMをｻﾎﾟｰﾄする（実験用）", page_.dhcpInform));
     layout->addStretch();
     Refresh();
   }

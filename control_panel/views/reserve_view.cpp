@@ -2,6 +2,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "control_panel/control_ids.h"
 #include "control_panel/reserve_page.h"
 #include "control_panel/views/page_widgets.h"
 #include "control_panel/views/settings_pages.h"
@@ -21,12 +22,12 @@ class ReserveView final : public SettingsPage {
     layout->addWidget(
         MakeIntro("ここでIPｱﾄﾞﾚｽの予約や無効化が出来ます。BOOTPｸﾗｲｱﾝﾄは予約が必要です。"));
     auto* grid = new QGridLayout;
-    client_ = AddRow(grid, 0, "ｸﾗｲｱﾝﾄID：", 1042, 35, page_.clientId);
-    host_ = AddRow(grid, 1, "ﾎｽﾄ名：", 1043, 64, page_.hostName);
+    client_ = AddRow(grid, 0, "ｸﾗｲｱﾝﾄID：", IDC_RESERVE_CLIENT, 35, page_.clientId);
+    host_ = AddRow(grid, 1, "ﾎｽﾄ名：", IDC_RESERVE_HOST, 64, page_.hostName);
     // 無効化 needs only the address, so it sits beside it; 予約 takes all three fields.
-    disable_ = MakeButton(1076, "無効化");
-    reserve_ = MakeButton(1045, "予約");
-    address_ = AddRow(grid, 2, "IPｱﾄﾞﾚｽ：", 1044, 15, page_.address, disable_);
+    disable_ = MakeButton(IDC_DISABLE, "無効化");
+    reserve_ = MakeButton(IDC_RESERVE, "予約");
+    address_ = AddRow(grid, 2, "IPｱﾄﾞﾚｽ：", IDC_RESERVE_ADDRESS, 15, page_.address, disable_);
     FitFieldTo(address_, kWidestAddress);
     grid->addWidget(reserve_, 2, 2);
     grid->setColumnStretch(1, 1);
@@ -34,13 +35,13 @@ class ReserveView final : public SettingsPage {
 
     auto* group = new QGroupBox(Qt8("割り当て済み一覧"));
     auto* row = new QHBoxLayout(group);
-    list_ = MakeList(1040, {QString(), Qt8("IPｱﾄﾞﾚｽ"), Qt8("ﾎｽﾄ名")}, {20});
+    list_ = MakeList(IDC_RESERVATIONS, {QString(), Qt8("IPｱﾄﾞﾚｽ"), Qt8("ﾎｽﾄ名")}, {20});
     list_->setFont(FixedPitchFont());  // the padded octets line up
     list_->setColumnWidth(1, ColumnWidthFor(list_, kWidestAddress));
     row->addWidget(list_, 1);
     auto* buttons = new QVBoxLayout;
-    browse_ = MakeButton(1063, "参照");
-    release_ = MakeButton(1046, "解除");
+    browse_ = MakeButton(IDC_BROWSE, "参照");
+    release_ = MakeButton(IDC_UNRESERVE, "解除");
     buttons->addWidget(browse_);
     buttons->addWidget(release_);
     buttons->addStretch();

@@ -1,6 +1,7 @@
 #include <QGridLayout>
 #include <QVBoxLayout>
 
+#include "control_panel/control_ids.h"
 #include "control_panel/server_pair_page.h"
 #include "control_panel/views/page_widgets.h"
 #include "control_panel/views/settings_pages.h"
@@ -18,12 +19,12 @@ struct PairLayout {
 
 constexpr PairLayout kDnsLayout{"104", "DNSを使う場合は、DNSｻｰﾊﾞｰのIPｱﾄﾞﾚｽを設定して下さい。",
                                 "DNSを使わない", "DNSを使う", "ﾌﾟﾗｲﾏﾘDNSｻｰﾊﾞｰ：",
-                                "ｾｶﾝﾀﾞﾘDNSｻｰﾊﾞｰ：", "DNSﾄﾞﾒｲﾝ名：", 1018, 1020, 1010, 1011, 1012,
-                                true};
+                                "ｾｶﾝﾀﾞﾘDNSｻｰﾊﾞｰ：", "DNSﾄﾞﾒｲﾝ名：", IDC_DNS_OFF, IDC_DNS_ON,
+                                IDC_DNS1, IDC_DNS2, IDC_DOMAIN_NAME, true};
 constexpr PairLayout kWinsLayout{"105", "WINSを使う場合は、WINSｻｰﾊﾞｰのIPｱﾄﾞﾚｽを設定して下さい。",
                                  "WINSを使わない", "WINSを使う", "ﾌﾟﾗｲﾏﾘWINSｻｰﾊﾞｰ：",
-                                 "ｾｶﾝﾀﾞﾘWINSｻｰﾊﾞｰ：", "ｽｺｰﾌﾟID：", 1021, 1022, 1037, 1038, 1014,
-                                 false};
+                                 "ｾｶﾝﾀﾞﾘWINSｻｰﾊﾞｰ：", "ｽｺｰﾌﾟID：", IDC_WINS_OFF, IDC_WINS_ON,
+                                 IDC_WINS1, IDC_WINS2, IDC_SCOPE_ID, false};
 
 class ServerPairView final : public SettingsPage {
  public:

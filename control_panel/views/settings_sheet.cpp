@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "control_panel/control_ids.h"
 #include "control_panel/views/page_widgets.h"
 #include "control_panel/views/settings_pages.h"
 #include "platform/private_profile.h"
@@ -44,9 +45,9 @@ SettingsSheet::SettingsSheet(SheetContext context, QWidget* parent)
   QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
   QPushButton* cancel = buttons->addButton(Qt8("キャンセル"), QDialogButtonBox::RejectRole);
   apply_ = buttons->addButton(Qt8("適用"), QDialogButtonBox::ApplyRole);
-  ok->setObjectName(QStringLiteral("1"));
-  cancel->setObjectName(QStringLiteral("2"));
-  apply_->setObjectName(QStringLiteral("12321"));
+  ok->setObjectName(QString::number(IDOK));
+  cancel->setObjectName(QString::number(IDCANCEL));
+  apply_->setObjectName(QString::number(IDC_APPLY_NOW));
   ok->setDefault(true);
   apply_->setEnabled(false);
   connect(ok, &QPushButton::clicked, this, [this] { PressOk(); });

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "control_panel/control_ids.h"
 #include "control_panel/views/page_widgets.h"
 
 namespace tamrix {
@@ -19,9 +20,9 @@ CStartupDialog::CStartupDialog(StartupType current, bool isNT, QWidget* parent)
     int id;
     const char* text;
     StartupType type;
-  } kTypes[] = {{1052, "自動", STARTUP_AUTOMATIC},
-                {1053, "手動", STARTUP_MANUAL},
-                {1055, "無効", STARTUP_DISABLED}};
+  } kTypes[] = {{IDC_STARTUP_AUTOMATIC, "自動", STARTUP_AUTOMATIC},
+                {IDC_STARTUP_MANUAL, "手動", STARTUP_MANUAL},
+                {IDC_STARTUP_DISABLED, "無効", STARTUP_DISABLED}};
   for (const auto& t : kTypes) {
     QRadioButton* radio = MakeRadio(t.id, t.text);
     types_->addButton(radio, t.type);
@@ -31,9 +32,9 @@ CStartupDialog::CStartupDialog(StartupType current, bool isNT, QWidget* parent)
   // A 95 host is started at boot or by hand; it has no disabled state.
   types_->button(STARTUP_DISABLED)->setEnabled(isNT);
 
-  QPushButton* ok = MakeButton(1, "OK");
+  QPushButton* ok = MakeButton(IDOK, "OK");
   ok->setDefault(true);
-  QPushButton* cancel = MakeButton(2, "ｷｬﾝｾﾙ");
+  QPushButton* cancel = MakeButton(IDCANCEL, "ｷｬﾝｾﾙ");
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   auto* buttons = new QVBoxLayout;

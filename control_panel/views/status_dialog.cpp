@@ -16,12 +16,12 @@
 #include "control_panel/views/panel_icon.h"
 #include "control_panel/views/settings_sheet.h"
 #include "control_panel/views/startup_dialog.h"
+#include "platform/dialog_ids.h"
 #include "platform/qt/window_menu_button.h"
 
 namespace tamrix {
 namespace {
 
-constexpr int kAboutCommand = 16;
 constexpr int kHostNameColumn = 3;
 
 bool PoolUnset(const PanelSettings& settings) {
@@ -104,7 +104,7 @@ CStatusDialog::CStatusDialog(StatusDialogContext context, QWidget* parent)
   // Where the window menu's entry went: the window's context menu, and the icon button below
   // ﾍﾙﾌﾟ, in the window's corner.
   auto* about = new QAction(Qt8("ﾊﾞｰｼﾞｮﾝ情報(TAMRIX) (&A)..."), this);
-  about->setObjectName(QString::number(kAboutCommand));
+  about->setObjectName(QString::number(IDM_ABOUTBOX));
   connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
   addAction(about);
   setContextMenuPolicy(Qt::ActionsContextMenu);

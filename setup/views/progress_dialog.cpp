@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "setup/setup_texts.h"
+#include "setup/views/control_ids.h"
 #include "setup/views/setup_views.h"
 
 namespace tamrix {
@@ -29,8 +30,8 @@ ProgressDialog::ProgressDialog(QWidget* parent)
       bar_(new QProgressBar) {
   setObjectName(QStringLiteral("130"));
   setModal(false);
-  text_->setObjectName(QStringLiteral("1003"));
-  bar_->setObjectName(QStringLiteral("1002"));
+  text_->setObjectName(QString::number(IDC_PROGRESS_TEXT));
+  bar_->setObjectName(QString::number(IDC_PROGRESS_BAR));
   bar_->setRange(0, 100);
   bar_->setValue(0);
   bar_->setTextVisible(false);

@@ -9,14 +9,13 @@
 
 #include "platform/qt/window_menu_button.h"
 #include "setup/setup_texts.h"
+#include "setup/views/control_ids.h"
 #include "setup/views/setup_views.h"
 
 namespace tamrix {
 namespace {
 
 namespace text = setup_text;
-
-constexpr int kAboutCommand = 16;
 
 QPushButton* Button(int id, std::string_view label) {
   auto* button = new QPushButton(SetupQt(label));
@@ -53,9 +52,9 @@ SetupDialog::SetupDialog(std::function<void()> install, std::function<void()> un
   auto* notice = new QLabel(QString());
   auto* group = new QGroupBox(SetupQt(text::kGroupTitle));
   auto* grid = new QGridLayout(group);
-  QPushButton* installButton = Button(1000, text::kInstallButton);
-  QPushButton* uninstallButton = Button(1001, text::kUninstallButton);
-  QPushButton* closeButton = Button(2, text::kCloseButton);
+  QPushButton* installButton = Button(IDC_INSTALL, text::kInstallButton);
+  QPushButton* uninstallButton = Button(IDC_UNINSTALL, text::kUninstallButton);
+  QPushButton* closeButton = Button(IDCANCEL, text::kCloseButton);
   closeButton->setDefault(true);
   grid->addWidget(installButton, 0, 0);
   grid->addWidget(Note(text::kInstallNote), 0, 1);
@@ -93,7 +92,7 @@ SetupDialog::SetupDialog(std::function<void()> install, std::function<void()> un
     auto* separator = new QAction(this);
     separator->setSeparator(true);
     auto* about = new QAction(SetupQt(text::kString101), this);
-    about->setObjectName(QString::number(kAboutCommand));
+    about->setObjectName(QString::number(IDM_ABOUTBOX));
     connect(about, &QAction::triggered, this, &SetupDialog::ShowAbout);
     addAction(separator);
     addAction(about);
@@ -118,7 +117,7 @@ SetupAboutBox::SetupAboutBox(QWidget* parent) : QDialog(parent) {
   auto* version = new QLabel(SetupQt(text::kAboutText));
   version->setObjectName(QStringLiteral("version"));
   auto* ok = new QPushButton(QStringLiteral("OK"));
-  ok->setObjectName(QStringLiteral("1"));
+  ok->setObjectName(QString::number(IDOK));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   auto* row = new QHBoxLayout;

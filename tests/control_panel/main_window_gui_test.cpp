@@ -4,7 +4,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QEventLoop>
 #include <QLabel>
 #include <QMenu>
@@ -26,9 +25,10 @@
 #include <functional>
 #include <thread>
 
-#include "control_panel/help_viewer.h"
+#include "control_panel/control_ids.h"
 #include "control_panel/lease_text.h"
 #include "control_panel/panel_window.h"
+#include "control_panel/status_table.h"
 #include "control_panel/views/about_dialog.h"
 #include "control_panel/views/desktop_help_viewer.h"
 #include "control_panel/views/help_window.h"
@@ -44,63 +44,26 @@
 #include "platform/posix/posix_window_system.h"
 #include "platform/private_profile.h"
 #include "platform/qt/japanese_translations.h"
-#include "tests/control_panel/fake_lease_source.h"
-#include "tests/control_panel/fake_service_control.h"
-#include "tests/control_panel/recording_message_boxes.h"
-#include "tests/fakes/fake_host_lookup.h"
+#include "tests/control_panel/panel_rig.h"
 
 namespace tamrix {
 namespace {
 
+using testing::kPool;
 using testing::MakeLease;
 
-class RecordingHelp final : public HelpViewer {
- public:
-  void ShowHelp(const std::string& path) override { opened.push_back(path); }
-  std::vector<std::string> opened;
-};
-
-constexpr char kPool[] =
-    "[TAMRIX]\r\nStartIPAddr=192.168.0.1\r\nEndIPAddr=192.168.0.50\r\nSubnetMask=255.255.255.0\r\n";
+std::string UniqueRoot() {
+  static int serial = 0;
+  return ::testing::TempDir() + "tamrix_mw_" + std::to_string(::getpid()) + "_" +
+         std::to_string(++serial);
+}
 
 // The main window on a machine of its own under a temporary root, with a fake service.
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, public testing::PanelRig {
  protected:
-  MainWindowTest() {
-    static int serial = 0;
-    paths.root = ::testing::TempDir() + "tamrix_mw_" + std::to_string(::getpid()) + "_" +
-                 std::to_string(++serial);
-    std::filesystem::create_directories(paths.WindowsDirectory());
-    std::filesystem::create_directories(paths.RunDirectory());
-    profile = OpenPrivateProfile(files, paths.WindowsDirectory(), "TAMRIX.INI");
-    const Seconds soon = static_cast<Seconds>(std::time(nullptr)) + 3600;
-    leases.table = {
-        MakeLease(LEASE_FREE, 0xC0A80001, 0, "", 0),
-        MakeLease(LEASE_BOUND, 0xC0A80002, 2, "taro", soon),
-        MakeLease(LEASE_RESERVED, 0xC0A80003, 0, "<disabled>", 0),
-        MakeLease(LEASE_OFFERED, 0xC0A80004, 4, "hanako", soon),
-        MakeLease(LEASE_RESERVED, 0xC0A80005, 5, "printer", 0),
-        MakeLease(LEASE_GRACE, 0xC0A80006, 6, "jiro", soon),
-    };
-  }
-  ~MainWindowTest() override {
-    dialog.reset();
-    std::filesystem::remove_all(paths.root);
-  }
+  MainWindowTest() : PanelRig(UniqueRoot()) { leases.table = testing::SampleLeases(); }
 
-  void WriteSettings(const std::string& bytes) {
-    files.ReplaceFile(JoinPath(paths.WindowsDirectory(), "TAMRIX.INI"), bytes);
-  }
-  void Open(bool initialize = true) {
-    settings = LoadPanelSettings(*profile);
-    service.QueryStartupType();
-    service.QueryServiceStatusCode();
-    dialog = std::make_unique<CStatusDialog>(
-        StatusDialogContext{service, leases, boxes, *helpInUse, files, hosts, settings, *profile,
-                            paths.WindowsDirectory(), paths.SystemDirectory()});
-    dialog->show();
-    if (initialize) dialog->Initialize();
-  }
+  void Open(bool initialize = true) { OpenMainWindow(initialize); }
 
   template <typename T = QWidget>
   T* Control(QWidget* parent, int id) {
@@ -126,16 +89,18 @@ class MainWindowTest : public ::testing::Test {
   // Which service buttons can be pressed, in the order 開始 停止 一時停止 続行 設定変更.
   std::string Enabled() {
     std::string flags;
-    for (int id : {1005, 1008, 1006, 1007, 1003}) flags += Button(id)->isEnabled() ? '1' : '0';
+    for (int id : {IDC_START, IDC_STOP, IDC_PAUSE, IDC_CONTINUE, IDC_SETTINGS}) {
+      flags += Button(id)->isEnabled() ? '1' : '0';
+    }
     return flags;
   }
   int DefaultButton() {
-    for (int id : {1005, 1008, 1006, 1007}) {
+    for (int id : {IDC_START, IDC_STOP, IDC_PAUSE, IDC_CONTINUE}) {
       if (Button(id)->isDefault()) return id;
     }
     return 0;
   }
-  std::string StatusText() { return Std8(Control<QLabel>(dialog.get(), 1057)->text()); }
+  std::string StatusText() { return Std8(Control<QLabel>(dialog.get(), IDC_STATUS_TEXT)->text()); }
 
   // Runs action on the next modal dialog once its own loop runs; every other modal window that
   // opens meanwhile is recorded and closed, so a wrong dialog fails the test instead of hanging it.
@@ -161,17 +126,6 @@ class MainWindowTest : public ::testing::Test {
     timer->start();
   }
 
-  MachinePaths paths;
-  PosixFileSystem files;
-  testing::FakeHostLookup hosts;
-  testing::RecordingMessageBoxes boxes;
-  testing::FakeServiceControl service;
-  testing::FakeLeaseSource leases;
-  RecordingHelp help;
-  HelpViewer* helpInUse = &help;
-  std::unique_ptr<PrivateProfile> profile;
-  PanelSettings settings;
-  std::unique_ptr<CStatusDialog> dialog;
   std::vector<std::string> unexpected;
   QObject timers;  // a watch that never fired ends with its test
 };
@@ -192,11 +146,11 @@ TEST_F(MainWindowTest, ListShowsHeldEntriesWithAClient) {
   EXPECT_EQ(Std8(dialog->windowTitle()), "簡易DHCPｻｰﾋﾞｽ");
 
   // 詳細 follows the selection; a refill clears it.
-  EXPECT_FALSE(Button(1002)->isEnabled());
+  EXPECT_FALSE(Button(IDC_DETAIL)->isEnabled());
   Select(1);
-  EXPECT_TRUE(Button(1002)->isEnabled());
-  Click(1001);
-  EXPECT_FALSE(Button(1002)->isEnabled());
+  EXPECT_TRUE(Button(IDC_DETAIL)->isEnabled());
+  Click(IDC_REFRESH);
+  EXPECT_FALSE(Button(IDC_DETAIL)->isEnabled());
   EXPECT_EQ(leases.fetches, 2);
 }
 
@@ -216,17 +170,19 @@ TEST_F(MainWindowTest, ReservedEntryCannotBeReleased) {
   std::map<int, std::string> fields;
   bool releasable = true;
   WhenModal<CLeaseDetailDialog>([&](CLeaseDetailDialog* detail) {
-    for (int id = 1047; id <= 1051; ++id) fields[id] = Std8(Control<QLabel>(detail, id)->text());
-    releasable = Control<QPushButton>(detail, 1)->isEnabled();
-    Control<QPushButton>(detail, 2)->click();
+    for (int id = IDC_LEASE_ADDRESS; id <= IDC_LEASE_EXPIRY; ++id) {
+      fields[id] = Std8(Control<QLabel>(detail, id)->text());
+    }
+    releasable = Control<QPushButton>(detail, IDC_RELEASE)->isEnabled();
+    Control<QPushButton>(detail, IDCANCEL)->click();
   });
-  Click(1002);
+  Click(IDC_DETAIL);
   EXPECT_TRUE(unexpected.empty());
-  EXPECT_EQ(fields[1047], "192.168.0.5");
-  EXPECT_EQ(fields[1048], "01:00A0C9123405");
-  EXPECT_EQ(fields[1049], "printer");
-  EXPECT_EQ(fields[1050], "静的割り当て中");
-  EXPECT_EQ(fields[1051], "無期限");
+  EXPECT_EQ(fields[IDC_LEASE_ADDRESS], "192.168.0.5");
+  EXPECT_EQ(fields[IDC_LEASE_CLIENT], "01:00A0C9123405");
+  EXPECT_EQ(fields[IDC_LEASE_HOST], "printer");
+  EXPECT_EQ(fields[IDC_LEASE_STATE], "静的割り当て中");
+  EXPECT_EQ(fields[IDC_LEASE_EXPIRY], "無期限");
   EXPECT_FALSE(releasable);
   EXPECT_TRUE(leases.releases.empty());
 }
@@ -237,8 +193,8 @@ TEST_F(MainWindowTest, ReleasingAnOfferRemovesItFromTheList) {
   Select(1);
   std::string state;
   WhenModal<CLeaseDetailDialog>([&](CLeaseDetailDialog* detail) {
-    state = Std8(Control<QLabel>(detail, 1050)->text());
-    Control<QPushButton>(detail, 1)->click();
+    state = Std8(Control<QLabel>(detail, IDC_LEASE_STATE)->text());
+    Control<QPushButton>(detail, IDC_RELEASE)->click();
   });
   // A double-click opens the detail like 詳細.
   emit dialog->list()->itemDoubleClicked(dialog->list()->topLevelItem(1), 0);
@@ -257,9 +213,11 @@ TEST_F(MainWindowTest, ButtonsFollowTheStatusThroughEveryCommand) {
   Open();
   EXPECT_EQ(StatusText(), "停止中");
   EXPECT_EQ(Enabled(), "10001");
-  EXPECT_EQ(DefaultButton(), 1005);
+  EXPECT_EQ(DefaultButton(), IDC_START);
   // Usable while stopped: 開始, 設定変更, ｽﾀｰﾄｱｯﾌﾟ, 最新の情報, ﾍﾙﾌﾟ, 閉じる.
-  for (int id : {1009, 1001, 57670, 1}) EXPECT_TRUE(Button(id)->isEnabled()) << id;
+  for (int id : {IDC_STARTUP, IDC_REFRESH, IDC_HELP, IDC_CLOSE}) {
+    EXPECT_TRUE(Button(id)->isEnabled()) << id;
+  }
 
   const struct {
     int button;
@@ -267,10 +225,10 @@ TEST_F(MainWindowTest, ButtonsFollowTheStatusThroughEveryCommand) {
     const char* enabled;
     int defaultButton;
   } steps[] = {
-      {1005, "実行中", "01100", 1008},
-      {1006, "一時停止中", "01010", 1007},
-      {1007, "実行中", "01100", 1008},
-      {1008, "停止中", "10001", 1005},
+      {IDC_START, "実行中", "01100", IDC_STOP},
+      {IDC_PAUSE, "一時停止中", "01010", IDC_CONTINUE},
+      {IDC_CONTINUE, "実行中", "01100", IDC_STOP},
+      {IDC_STOP, "停止中", "10001", IDC_START},
   };
   int fetches = leases.fetches;
   for (const auto& step : steps) {
@@ -308,28 +266,28 @@ TEST_F(MainWindowTest, StartupDialogShowsAndAppliesTheType) {
   bool manualChecked = false;
   bool disabledUsable = false;
   WhenModal<CStartupDialog>([&](CStartupDialog* startup) {
-    manualChecked = Control<QRadioButton>(startup, 1053)->isChecked();
-    disabledUsable = Control<QRadioButton>(startup, 1055)->isEnabled();
-    Control<QRadioButton>(startup, 1052)->click();
-    Control<QPushButton>(startup, 1)->click();
+    manualChecked = Control<QRadioButton>(startup, IDC_STARTUP_MANUAL)->isChecked();
+    disabledUsable = Control<QRadioButton>(startup, IDC_STARTUP_DISABLED)->isEnabled();
+    Control<QRadioButton>(startup, IDC_STARTUP_AUTOMATIC)->click();
+    Control<QPushButton>(startup, IDOK)->click();
   });
-  Click(1009);
+  Click(IDC_STARTUP);
   EXPECT_TRUE(manualChecked);
   EXPECT_TRUE(disabledUsable);
   EXPECT_EQ(service.applied, STARTUP_AUTOMATIC);
 
   // Cancel keeps what the machine holds.
   WhenModal<CStartupDialog>([&](CStartupDialog* startup) {
-    Control<QRadioButton>(startup, 1053)->click();
-    Control<QPushButton>(startup, 2)->click();
+    Control<QRadioButton>(startup, IDC_STARTUP_MANUAL)->click();
+    Control<QPushButton>(startup, IDCANCEL)->click();
   });
-  Click(1009);
+  Click(IDC_STARTUP);
   EXPECT_EQ(service.applied, STARTUP_AUTOMATIC);
 }
 
 TEST_F(MainWindowTest, StartupDialogOn95HasNoDisabledType) {
   CStartupDialog startup(STARTUP_UNKNOWN, false);
-  EXPECT_FALSE(Control<QRadioButton>(&startup, 1055)->isEnabled());
+  EXPECT_FALSE(Control<QRadioButton>(&startup, IDC_STARTUP_DISABLED)->isEnabled());
   EXPECT_EQ(startup.checked(), STARTUP_UNKNOWN);  // none checked
 }
 
@@ -342,17 +300,18 @@ TEST_F(MainWindowTest, AboutBoxReadsInstalledVersions) {
   for (bool isNT : {true, false}) {
     CAboutDialog about(files, paths.SystemDirectory(), isNT);
     EXPECT_EQ(Std8(about.windowTitle()), "ﾊﾞｰｼﾞｮﾝ情報 TAMRIX");
-    EXPECT_EQ(Std8(Control<QLabel>(&about, 1109)->text()), "TAMRIX.EXE");
-    EXPECT_EQ(Std8(Control<QLabel>(&about, 1111)->text()), "1.2.1.0");
-    EXPECT_EQ(Std8(Control<QLabel>(&about, 1110)->text()), isNT ? "TAMXNTs.EXE" : "TAMRIXs.EXE");
-    EXPECT_EQ(Std8(Control<QLabel>(&about, 1112)->text()), "N/A");
+    EXPECT_EQ(Std8(Control<QLabel>(&about, IDC_PANEL_FILE)->text()), "TAMRIX.EXE");
+    EXPECT_EQ(Std8(Control<QLabel>(&about, IDC_PANEL_VERSION)->text()), "1.2.1.0");
+    EXPECT_EQ(Std8(Control<QLabel>(&about, IDC_SERVICE_FILE)->text()),
+              isNT ? "TAMXNTs.EXE" : "TAMRIXs.EXE");
+    EXPECT_EQ(Std8(Control<QLabel>(&about, IDC_SERVICE_VERSION)->text()), "N/A");
   }
 }
 
 TEST_F(MainWindowTest, AboutEntryAndHelp) {
   WriteSettings(kPool);
   Open();
-  auto* about = dialog->findChild<QAction*>(QStringLiteral("16"));
+  auto* about = dialog->findChild<QAction*>(QString::number(IDM_ABOUTBOX));
   ASSERT_NE(about, nullptr);
   EXPECT_EQ(Std8(about->text()), "ﾊﾞｰｼﾞｮﾝ情報(TAMRIX) (&A)...");
   EXPECT_TRUE(dialog->actions().contains(about));  // shown in the window's context menu
@@ -364,7 +323,7 @@ TEST_F(MainWindowTest, AboutEntryAndHelp) {
   about->trigger();
   EXPECT_TRUE(opened);
 
-  Click(57670);
+  Click(IDC_HELP);
   EXPECT_EQ(help.opened,
             (std::vector<std::string>{paths.SystemDirectory() + "/TAMRIX/TAMRIX.hlp"}));
 }
@@ -379,7 +338,7 @@ TEST_F(MainWindowTest, VersionEntryBehindTheIconButtonAndTheIcons) {
   ASSERT_NE(button, nullptr);
   EXPECT_TRUE(button->isVisible());
   EXPECT_TRUE(dialog->rect().contains(button->geometry()));
-  auto* about = dialog->findChild<QAction*>(QStringLiteral("16"));
+  auto* about = dialog->findChild<QAction*>(QString::number(IDM_ABOUTBOX));
   ASSERT_TRUE(button->menu() != nullptr && button->menu()->actions().contains(about));
   bool iconShown = false;
   WhenModal<CAboutDialog>([&](CAboutDialog* box) {
@@ -419,8 +378,8 @@ TEST_F(HelpWindowTest, HelpOpensInAWindowThatTakesInputAndGoesWithTheMainWindow)
   std::string selected;
   // The main window runs modal: the help must take input all the same.
   QTimer::singleShot(0, [&] {
-    Click(57670);
-    Click(57670);  // a second press brings back the same window
+    Click(IDC_HELP);
+    Click(IDC_HELP);  // a second press brings back the same window
     if (QTextBrowser* help = viewer.window()) {
       QApplication::processEvents();
       const QPoint word = help->viewport()->mapTo(help, QPoint(12, 12));
@@ -543,7 +502,7 @@ TEST_F(MainWindowTest, CloseFromSetupEndsTheWindowAndItsDialogs) {
       if (panel) itsWindows.SendMessage(*panel, WM_CLOSE);
     });
   });
-  Click(1002);  // returns when setup's close ended the detail dialog
+  Click(IDC_DETAIL);  // returns when setup's close ended the detail dialog
   ASSERT_TRUE(detailOpen);
   ASSERT_TRUE(setup->Wait());
   EXPECT_FALSE(dialog->isVisible());
@@ -580,44 +539,6 @@ TEST_F(MainWindowTest, CloseDuringTheFirstSheetEndsTheProgram) {
   ASSERT_NE(setup, nullptr);
   ASSERT_TRUE(setup->Wait());
   EXPECT_FALSE(loopStarted);
-}
-
-// Writes pictures of the main window and its dialogs to $TAMRIX_SCREENSHOT_DIR; does nothing
-// without it.
-TEST_F(MainWindowTest, Screenshots) {
-  const QString folder = qEnvironmentVariable("TAMRIX_SCREENSHOT_DIR");
-  if (folder.isEmpty()) GTEST_SKIP() << "TAMRIX_SCREENSHOT_DIR not set";
-  QDir().mkpath(folder);
-  WriteSettings(kPool);
-  leases.table.push_back(MakeLease(LEASE_BOUND, 0xC0A8000A, 0x0A,
-                                   "\x8E\x96\x96\xB1\x8F\x8A\x2D\x70\x63", 0));  // 事務所-pc
-  leases.table.push_back(MakeLease(LEASE_BOUND, 0xC0A80014, 0x14,
-                                   std::string(kConflictHostName).c_str(),
-                                   static_cast<Seconds>(std::time(nullptr)) + 86400 * 3));
-  service.service = STATUS_RUNNING;
-  Open();
-  Select(1);
-  QApplication::processEvents();
-  const auto save = [&](QWidget* widget, const char* name) {
-    widget->show();
-    QApplication::processEvents();
-    EXPECT_TRUE(widget->grab().save(folder + "/" + name)) << name;
-  };
-  save(dialog.get(), "main_window.png");
-  CLeaseDetailDialog detail(leases.table[3]);
-  save(&detail, "lease_detail.png");
-  const std::string programs = JoinPath(paths.SystemDirectory(), "TAMRIX");
-  std::filesystem::create_directories(programs);
-  files.ReplaceFile(JoinPath(programs, "TAMRIX.exe"),
-                    std::string("TAMRIX-FILEVERSION:1.2.1.0\0", 27));
-  CAboutDialog about(files, paths.SystemDirectory(), true);
-  save(&about, "about.png");
-  CStartupDialog startup(STARTUP_MANUAL, true);
-  save(&startup, "startup.png");
-  HelpWindowViewer manual(boxes, dialog.get());
-  manual.ShowHelp(TAMRIX_HELP_FILE);
-  ASSERT_NE(manual.window(), nullptr);
-  save(manual.window(), "help_window.png");
 }
 
 // Desktops choose the program for a file by its extension, and ".hlp" names no browser: the

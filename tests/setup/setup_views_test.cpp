@@ -4,7 +4,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -14,6 +13,7 @@
 #include <QToolButton>
 
 #include "setup/setup_handlers.h"
+#include "setup/views/control_ids.h"
 #include "tests/setup/setup_rig.h"
 
 namespace tamrix::testing {
@@ -26,8 +26,12 @@ std::string Std(const QString& s) {
 }
 
 template <typename T>
-T* Find(QWidget* root, const char* id) {
-  return root->findChild<T*>(QString::fromLatin1(id));
+T* Find(QWidget* root, const char* name) {
+  return root->findChild<T*>(QString::fromLatin1(name));
+}
+template <typename T>
+T* Find(QWidget* root, int id) {
+  return root->findChild<T*>(QString::number(id));
 }
 
 // Top-level widgets still around: a dialog a procedure forgot to destroy shows up here.
@@ -50,29 +54,30 @@ TEST(SetupDialogTest, ShowsItsTextsAndRunsTheButtons) {
         enabledWhileRunning = other->isEnabled();
       },
       [&] { ++uninstalls; });
-  other = Find<QPushButton>(&dialog, "1001");
+  other = Find<QPushButton>(&dialog, IDC_UNINSTALL);
   EXPECT_EQ(Std(dialog.windowTitle()), text::kDialogTitle);
-  const std::pair<const char*, std::string_view> buttons[] = {
-      {"1000", text::kInstallButton}, {"1001", text::kUninstallButton}, {"2", text::kCloseButton}};
+  const std::pair<int, std::string_view> buttons[] = {{IDC_INSTALL, text::kInstallButton},
+                                                      {IDC_UNINSTALL, text::kUninstallButton},
+                                                      {IDCANCEL, text::kCloseButton}};
   for (const auto& [id, label] : buttons) {
     auto* button = Find<QPushButton>(&dialog, id);
     ASSERT_NE(button, nullptr) << id;
     EXPECT_EQ(Std(button->text()), label);
   }
-  EXPECT_TRUE(Find<QPushButton>(&dialog, "2")->isDefault());
-  auto* about = dialog.findChild<QAction*>(QStringLiteral("16"));
+  EXPECT_TRUE(Find<QPushButton>(&dialog, IDCANCEL)->isDefault());
+  auto* about = dialog.findChild<QAction*>(QString::number(IDM_ABOUTBOX));
   ASSERT_NE(about, nullptr);
   EXPECT_EQ(Std(about->text()), text::kString101);
 
   dialog.show();
-  Find<QPushButton>(&dialog, "1000")->click();
-  Find<QPushButton>(&dialog, "1001")->click();
-  Find<QPushButton>(&dialog, "1001")->click();
+  Find<QPushButton>(&dialog, IDC_INSTALL)->click();
+  Find<QPushButton>(&dialog, IDC_UNINSTALL)->click();
+  Find<QPushButton>(&dialog, IDC_UNINSTALL)->click();
   EXPECT_EQ(installs, 1);
   EXPECT_EQ(uninstalls, 2);
   EXPECT_FALSE(enabledWhileRunning);
   EXPECT_TRUE(other->isEnabled());  // given back afterwards
-  Find<QPushButton>(&dialog, "2")->click();
+  Find<QPushButton>(&dialog, IDCANCEL)->click();
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
   EXPECT_FALSE(dialog.isVisible());
 }
@@ -86,7 +91,7 @@ TEST(SetupDialogTest, VersionEntryBehindTheIconButton) {
   auto* button = Find<QToolButton>(&dialog, "menu");
   ASSERT_NE(button, nullptr);
   EXPECT_TRUE(button->isVisible());
-  auto* about = dialog.findChild<QAction*>(QStringLiteral("16"));
+  auto* about = dialog.findChild<QAction*>(QString::number(IDM_ABOUTBOX));
   ASSERT_TRUE(button->menu() != nullptr && button->menu()->actions().contains(about));
   std::string shown;
   QTimer::singleShot(0, [&] {
@@ -105,7 +110,7 @@ TEST(SetupDialogTest, AboutBoxNamesTheVersion) {
   auto* version = Find<QLabel>(&box, "version");
   ASSERT_NE(version, nullptr);
   EXPECT_EQ(Std(version->text()), "TAMRIX Setup Version 1.2.1");
-  ASSERT_NE(Find<QPushButton>(&box, "1"), nullptr);
+  ASSERT_NE(Find<QPushButton>(&box, IDOK), nullptr);
 }
 
 // Records each message with what the progress dialog showed at that moment.
@@ -116,8 +121,9 @@ class ProgressWatchingMessages final : public SetupMessages {
     std::string seen = std::string(message);
     if (ProgressDialog* dialog = progress_.dialog()) {
       seen += " | " + Std(dialog->windowTitle()) + " " +
-              std::to_string(Find<QProgressBar>(dialog, "1002")->value()) + " " +
-              Std(Find<QLabel>(dialog, "1003")->text()) + (dialog->isVisible() ? " shown" : "");
+              std::to_string(Find<QProgressBar>(dialog, IDC_PROGRESS_BAR)->value()) + " " +
+              Std(Find<QLabel>(dialog, IDC_PROGRESS_TEXT)->text()) +
+              (dialog->isVisible() ? " shown" : "");
     }
     shown.push_back(seen);
   }
@@ -133,8 +139,8 @@ TEST(ProgressDialogTest, FollowsTheProcedureAndGoesAwayOnEveryPath) {
   progress.Open(text::kUninstallCaption);
   ProgressDialog* dialog = progress.dialog();
   ASSERT_NE(dialog, nullptr);
-  auto* bar = Find<QProgressBar>(dialog, "1002");
-  auto* status = Find<QLabel>(dialog, "1003");
+  auto* bar = Find<QProgressBar>(dialog, IDC_PROGRESS_BAR);
+  auto* status = Find<QLabel>(dialog, IDC_PROGRESS_TEXT);
   EXPECT_EQ(Std(dialog->windowTitle()), "ｱﾝｲﾝｽﾄｰﾙ");
   EXPECT_EQ(Std(status->text()), "ﾌｧｲﾙをｺﾋﾟｰ中");
   EXPECT_EQ(bar->minimum(), 0);
@@ -185,28 +191,6 @@ TEST(SetupMessagesTest, BoxesCarryTheProgramNameAndTheIcon) {
     EXPECT_EQ(shownText, text::kString102);
     EXPECT_EQ(shownIcon, expected) << icon;
   }
-}
-
-// Writes pictures of the main dialog, the about box and the progress dialog to
-// $TAMRIX_SCREENSHOT_DIR; does nothing without it.
-TEST(SetupScreenshots, Write) {
-  const QString folder = qEnvironmentVariable("TAMRIX_SCREENSHOT_DIR");
-  if (folder.isEmpty()) GTEST_SKIP() << "TAMRIX_SCREENSHOT_DIR not set";
-  QDir().mkpath(folder);
-  SetupDialog dialog({}, {});
-  dialog.show();
-  QApplication::processEvents();
-  EXPECT_TRUE(dialog.grab().save(folder + QStringLiteral("/setup_dialog.png")));
-  SetupAboutBox about(&dialog);
-  about.show();
-  QApplication::processEvents();
-  EXPECT_TRUE(about.grab().save(folder + QStringLiteral("/setup_about.png")));
-  QtProgressSink progress(&dialog);
-  progress.Open(text::kInstallCaption);
-  progress.SetText(text::kCopyingFiles);
-  progress.SetPosition(35);
-  EXPECT_TRUE(progress.dialog()->grab().save(folder + QStringLiteral("/setup_progress.png")));
-  progress.Close();
 }
 
 }  // namespace
