@@ -8,10 +8,11 @@
 namespace tamrix::meeting {
 
 // The NT service, as the service manager, the event log and the problem log know it.
-inline constexpr char kNtServiceName[] = "TAMXNTs";
+#define TAMRIX_NT_SERVICE_NAME "TAMXNTs"
+inline constexpr char kNtServiceName[] = TAMRIX_NT_SERVICE_NAME;
 inline constexpr char kNtServiceDisplayName[] = "DHCP Service for ZAVO";
 inline constexpr char kEventSourceKey[] =
-    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\TAMXNTs";
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" TAMRIX_NT_SERVICE_NAME;
 
 // The background process: its name in the boot-time start list and the problem log, and its
 // window, through which the panel and setup close it.
@@ -23,17 +24,18 @@ inline constexpr const char* k95WindowTitle = k95ServiceName;
 inline constexpr char kPanelWindowClass[] = "#32770";
 inline constexpr char kPanelWindowTitle[] = "簡易DHCPｻｰﾋﾞｽ";
 
-// The installation folder below the system directory, and the files in it.
+// The installation folder below the system directory, and the files in it (named by the build).
 inline constexpr char kInstallFolder[] = "TAMRIX";
-inline constexpr char kNtServiceProgram[] = "TAMXNTs.exe";
-inline constexpr char k95ServiceProgram[] = "TAMRIXs.exe";
-inline constexpr char kPanelProgram[] = "TAMRIX.exe";
-inline constexpr char kMessageFile[] = "TAMXEVT.dll";
-inline constexpr char kHelpFile[] = "TAMRIX.hlp";
-inline constexpr char kHelpContentsFile[] = "TAMRIX.cnt";
+inline constexpr char kNtServiceProgram[] = TAMRIX_NT_SERVICE_FILE;
+inline constexpr char k95ServiceProgram[] = TAMRIX_95_SERVICE_FILE;
+inline constexpr char kPanelProgram[] = TAMRIX_PANEL_FILE;
+inline constexpr char kMessageFile[] = TAMRIX_MESSAGE_FILE;
+inline constexpr char kHelpFile[] = TAMRIX_HELP_FILE;
+inline constexpr char kHelpContentsFile[] = TAMRIX_HELP_CONTENTS_FILE;
 
 // The maker's mark an installation leaves in the registry.
-inline constexpr char kMakerParentKey[] = "SOFTWARE\\VORMEL";
-inline constexpr char kMakerKey[] = "SOFTWARE\\VORMEL\\TAMRIX";
+#define TAMRIX_MAKER_PARENT_KEY "SOFTWARE\\VORMEL"
+inline constexpr char kMakerParentKey[] = TAMRIX_MAKER_PARENT_KEY;
+inline constexpr char kMakerKey[] = TAMRIX_MAKER_PARENT_KEY "\\TAMRIX";
 
 }  // namespace tamrix::meeting

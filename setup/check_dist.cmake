@@ -1,5 +1,6 @@
 # Fails unless DIST holds exactly the files an operator installs from: setup and what it copies.
-set(expected setup TAMXNTs.exe TAMRIXs.exe TAMRIX.exe TAMRIX.hlp TAMRIX.cnt TAMXEVT.dll)
+# EXPECTED: the names of those files, from the build, separated by commas.
+string(REPLACE "," ";" expected "${EXPECTED}")
 file(GLOB present RELATIVE ${DIST} ${DIST}/*)
 set(missing ${expected})
 list(REMOVE_ITEM missing ${present})
