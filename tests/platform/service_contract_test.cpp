@@ -115,23 +115,10 @@ class ContractTest : public ::testing::TestWithParam<SideKind> {
 
 // ---- the manager -------------------------------------------------------------------------------
 
-class ServiceManagerContract : public ContractTest {
+class ServiceManagerContract : public ContractTest, protected testing::TestServiceSteps {
  protected:
-  ServiceManagerContract() { EXPECT_EQ(manager.OpenManager(SC_MANAGER_CREATE_SERVICE, &scm), 0); }
+  ServiceManagerContract() : TestServiceSteps(side->manager()) {}
 
-  ServiceHandle Install() {
-    ServiceHandle service = 0;
-    EXPECT_EQ(manager.CreateService(scm, TestServiceConfig(), SERVICE_ALL_ACCESS, &service), 0);
-    return service;
-  }
-  std::uint32_t State(ServiceHandle service) {
-    ServiceStatusReport status;
-    EXPECT_EQ(manager.QueryServiceStatus(service, &status), 0);
-    return status.currentState;
-  }
-  bool Reaches(ServiceHandle service, std::uint32_t state) {
-    return Eventually([&] { return State(service) == state; });
-  }
   bool Gone() {
     ServiceHandle reopened = 0;
     return manager.OpenService(scm, kTestServiceName, SERVICE_ALL_ACCESS, &reopened) ==
@@ -139,7 +126,6 @@ class ServiceManagerContract : public ContractTest {
   }
 
   ServiceManager& manager = side->manager();
-  ServiceHandle scm = 0;
 };
 
 TEST_P(ServiceManagerContract, RegistrationsAreCheckedAndNamesCompareWithoutCase) {

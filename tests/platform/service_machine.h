@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 #include "platform/posix/file_registry.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_service_manager.h"
@@ -35,6 +37,33 @@ bool Eventually(Done done) {
   }
   return done();
 }
+
+// Installs the test service through a service manager, fake or real, and follows its state.
+class TestServiceSteps {
+ public:
+  explicit TestServiceSteps(ServiceManager& manager) : manager_(manager) {
+    EXPECT_EQ(manager_.OpenManager(SC_MANAGER_CREATE_SERVICE, &scm), 0);
+  }
+
+  ServiceHandle Install() {
+    ServiceHandle service = 0;
+    EXPECT_EQ(manager_.CreateService(scm, TestServiceConfig(), SERVICE_ALL_ACCESS, &service), 0);
+    return service;
+  }
+  std::uint32_t State(ServiceHandle service) {
+    ServiceStatusReport status;
+    EXPECT_EQ(manager_.QueryServiceStatus(service, &status), 0);
+    return status.currentState;
+  }
+  bool Reaches(ServiceHandle service, std::uint32_t state) {
+    return Eventually([&] { return State(service) == state; });
+  }
+
+  ServiceHandle scm = 0;
+
+ private:
+  ServiceManager& manager_;
+};
 
 // A machine root of its own with the real registry and service manager.
 class ServiceMachine {

@@ -24,29 +24,16 @@ std::string ReadText(const std::string& path) {
 
 // The rules the fakes share live in service_contract_test.cpp; these cases need a real process,
 // a real program image or the files of the machine.
-class ServiceManagerTest : public ::testing::Test, protected testing::ServiceMachine {
+class ServiceManagerTest : public ::testing::Test,
+                           protected testing::ServiceMachine,
+                           protected testing::TestServiceSteps {
  protected:
-  ServiceManagerTest() { EXPECT_EQ(manager.OpenManager(SC_MANAGER_CREATE_SERVICE, &scm), 0); }
+  ServiceManagerTest() : TestServiceSteps(manager) {}
 
-  ServiceHandle Install() {
-    ServiceHandle service = 0;
-    EXPECT_EQ(manager.CreateService(scm, TestServiceConfig(), SERVICE_ALL_ACCESS, &service), 0);
-    return service;
-  }
-  std::uint32_t State(ServiceHandle service) {
-    ServiceStatusReport status;
-    EXPECT_EQ(manager.QueryServiceStatus(service, &status), 0);
-    return status.currentState;
-  }
-  bool Reaches(ServiceHandle service, std::uint32_t state) {
-    return Eventually([&] { return State(service) == state; });
-  }
   pid_t ServicePid() {
     const auto published = ParsePublishedStatus(ReadText(ServiceStatusPath(machine.paths, kName)));
     return published ? published->pid : 0;
   }
-
-  ServiceHandle scm = 0;
 };
 
 TEST_F(ServiceManagerTest, RegistrationIsKeptInTheRegistry) {
