@@ -24,6 +24,14 @@ inline constexpr const char* k95WindowTitle = k95ServiceName;
 inline constexpr char kPanelWindowClass[] = "#32770";
 inline constexpr char kPanelWindowTitle[] = "簡易DHCPｻｰﾋﾞｽ";
 
+// The shared status block the servers publish and the panel reads: the block, its request and
+// turn events, and the lock that keeps the readers' exchanges apart.
+#define TAMRIX_STATUS_BLOCK "testmap"
+inline constexpr char kStatusBlock[] = TAMRIX_STATUS_BLOCK;
+inline constexpr char kStatusRequestEvent[] = "ev1";
+inline constexpr char kStatusTurnEvent[] = "ev2";
+inline constexpr char kStatusExchangeLock[] = TAMRIX_STATUS_BLOCK "-lock";
+
 // The installation folder below the system directory, and the files in it (named by the build).
 inline constexpr char kInstallFolder[] = "TAMRIX";
 inline constexpr char kNtServiceProgram[] = TAMRIX_NT_SERVICE_FILE;

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "common/meeting_names.h"
+
 namespace tamrix {
 
 namespace {
@@ -15,7 +17,8 @@ std::size_t SlotOffset(std::size_t slot) {
 }  // namespace
 
 SharedBlockNames StatusBlockNames() {
-  return {"testmap", "ev1", "ev2", "testmap-lock"};
+  return {meeting::kStatusBlock, meeting::kStatusRequestEvent, meeting::kStatusTurnEvent,
+          meeting::kStatusExchangeLock};
 }
 
 static_assert(std::endian::native == std::endian::little,

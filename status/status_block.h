@@ -34,7 +34,7 @@ static_assert(kEntryHostNameOffset + kHostNameField == kEntryUnusedOffset);
 static_assert(kEntryExpiryOffset + 4 == kSlotSize);
 }  // namespace StatusBlock
 
-// "testmap", "ev1", "ev2" and the lock that keeps client exchanges apart.
+// The block, its two events and its exchange lock, by the names in common/meeting_names.h.
 SharedBlockNames StatusBlockNames();
 
 inline constexpr std::uint32_t CMD_SNAPSHOT = 1;
