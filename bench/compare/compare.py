@@ -51,12 +51,19 @@ SERVERS = ["tamrix", "kea", "dnsmasq"]
 # twin is the other way round: the binary from --baseline-bin, built from before the journal, so
 # that the journal's cost is TAMRIX against it.
 TWINS = {"tamrix": "tamrix-nojournal", "kea": "kea-persist", "dnsmasq": "dnsmasq-leasefile"}
+# The floor: bare_responder.c, only the system calls of an exchange, waiting as TAMRIX once did
+# (poll, then recvmsg) and with a blocking recvmsg alone. Both run right beside TAMRIX.
+FLOORS = ["bare-poll", "bare-blocking"]
+BARE_SOURCE = os.path.join(HERE, "bare_responder.c")
 # Where each server's lease file ends up inside its folder; its size after the load shows that
 # the file was written at all.
 LEASE_FILES = {"tamrix": "root/var/lib/tamrix/TAMRIX.jnl",
                "tamrix-nojournal": "root/var/lib/tamrix/TAMRIX.jnl",
                "kea-persist": "kea-leases4.csv", "dnsmasq-leasefile": "dnsmasq.leases"}
 JOURNAL_CPU_LIMIT = 1.15
+PEER_CPU_SHARE = 0.3  # of the better peer's CPU per 1000 exchanges
+FLOOR_CPU_SHARE = 0.85  # of bare-poll's, TAMRIX's old way of waiting
+FLOOR_RATE_SHARE = 0.9
 
 
 def log(text):
@@ -215,7 +222,17 @@ def dnsmasq_setup(stage, folder, _bin_dir, _extra, lease_file=False):
     return argv, dict(os.environ)
 
 
+def bare_setup(_stage, _folder, bin_dir, _extra, mode):
+    first = [int(x) for x in POOL_FIRST.split(".")]
+    last = [int(x) for x in POOL_LAST.split(".")]
+    size = last[3] - first[3] + 1
+    return [os.path.join(bin_dir, "bare_responder"), mode, SERVER_ADDR, POOL_FIRST,
+            str(size)], dict(os.environ)
+
+
 SETUPS = {"tamrix": tamrix_setup, "kea": kea_setup, "dnsmasq": dnsmasq_setup,
+          "bare-poll": functools.partial(bare_setup, mode="poll"),
+          "bare-blocking": functools.partial(bare_setup, mode="blocking"),
           "tamrix-nojournal": tamrix_setup,
           "kea-persist": functools.partial(kea_setup, persist=True),
           "dnsmasq-leasefile": functools.partial(dnsmasq_setup, lease_file=True)}
@@ -309,25 +326,62 @@ def perfdhcp(stage, rate, seconds):
     return sent, acks
 
 
+UDP_DROPS = ("InErrors", "RcvbufErrors", "NoPorts")
+
+
+def udp_counters(stage, server):
+    """UDP drop counters of both namespaces: the server's seen through its process, the
+    client's (where perfdhcp receives) through a reader started there."""
+    def parse(text):
+        rows = [line.split() for line in text.splitlines() if line.startswith("Udp:")]
+        values = dict(zip(rows[0][1:], (int(v) for v in rows[1][1:])))
+        return {k: values.get(k, 0) for k in UDP_DROPS}
+    with open("/proc/%d/net/snmp" % server.proc.pid) as f:
+        here = parse(f.read())
+    there = parse(subprocess.run(stage.in_client(["cat", "/proc/net/snmp"]), capture_output=True,
+                                 text=True, timeout=10, check=True).stdout)
+    return {"server": here, "client": there}
+
+
+def counter_change(before, after):
+    return {side: {k: after[side][k] - before[side][k] for k in UDP_DROPS} for side in before}
+
+
+def drops_text(change):
+    return "; ".join("%s %s" % (side, ", ".join("%s %d" % (k, v) for k, v in c.items() if v))
+                     for side, c in change.items() if any(c.values())) or "no UDP drops"
+
+
+def load_run(stage, server, rate, seconds):
+    """perfdhcp against a running server; the UDP drops on either side come with it."""
+    before = udp_counters(stage, server)
+    sent, acks = perfdhcp(stage, rate, seconds)
+    return sent, acks, counter_change(before, udp_counters(stage, server))
+
+
 def cpu_run(stage, server, rate=CPU_RATE, seconds=CPU_SECONDS):
     user0, sys0 = server.cpu_split()
+    before = udp_counters(stage, server)
     sent, acks = perfdhcp(stage, rate, seconds)
     user1, sys1 = server.cpu_split()
+    drops = counter_change(before, udp_counters(stage, server))
     used = (user1 - user0) + (sys1 - sys0)
     return {"cpu_ms_per_1000": used * 1000.0 * 1000.0 / max(acks, 1), "sent": sent, "acks": acks,
             "loss": 1.0 - acks / sent, "cpu_s": used, "user_s": user1 - user0,
-            "sys_s": sys1 - sys0}
+            "sys_s": sys1 - sys0, "udp_drops": drops}
 
 
-def ladder(stage):
+def ladder(stage, server):
     best = None
+    steps = []
     for rate in LADDER:
         # A step gets a second try: other work on the machine can spoil one run of 5 s.
         for _ in range(2):
-            sent, acks = perfdhcp(stage, rate, LADDER_SECONDS)
+            sent, acks, drops = load_run(stage, server, rate, LADDER_SECONDS)
             loss = 1.0 - acks / sent
-            log("    %6d/s offered: %d sent, %d completed, loss %.2f%%" % (rate, sent, acks,
-                                                                          100 * loss))
+            steps.append({"offered": rate, "sent": sent, "acks": acks, "udp_drops": drops})
+            log("    %6d/s offered: %d sent, %d completed, loss %.2f%%; %s"
+                % (rate, sent, acks, 100 * loss, drops_text(drops)))
             if loss < LOSS_LIMIT:
                 break
         if loss >= LOSS_LIMIT:
@@ -339,7 +393,7 @@ def ladder(stage):
                 "sent_rate": sent / LADDER_SECONDS, "generator_limited": limited}
         if limited:
             break
-    return best
+    return best, steps
 
 
 # ---------------------------------------------------------------- real clients and the capture
@@ -503,9 +557,10 @@ def round_for(stage, kind, bin_dir, wire_samples):
     try:
         s.start(False)
         r["cpu"] = cpu_run(stage, s)
-        log("  %s: %.1f ms CPU per 1000 exchanges (%d completed, loss %.2f%%)"
-            % (kind, r["cpu"]["cpu_ms_per_1000"], r["cpu"]["acks"], 100 * r["cpu"]["loss"]))
-        r["rate"] = ladder(stage)
+        log("  %s: %.1f ms CPU per 1000 exchanges (%d completed, loss %.2f%%; %s)"
+            % (kind, r["cpu"]["cpu_ms_per_1000"], r["cpu"]["acks"], 100 * r["cpu"]["loss"],
+               drops_text(r["cpu"]["udp_drops"])))
+        r["rate"], r["ladder"] = ladder(stage, s)
         if r["rate"] is None and r["cpu"]["loss"] < LOSS_LIMIT:
             r["rate"] = {"offered": CPU_RATE, "achieved": r["cpu"]["acks"] / CPU_SECONDS,
                          "generator_limited": False}
@@ -520,18 +575,20 @@ def round_for(stage, kind, bin_dir, wire_samples):
 
 
 def round_order(n, kinds):
-    """The three servers rotate as they always did; each twin runs right beside its server, so
-    that both see the same load on the machine, and first in every other round."""
+    """The three servers rotate as they always did; each twin (and TAMRIX's floors) runs right
+    beside its server, so that all see the same load on the machine, and first in every other
+    round."""
     order = []
     for kind in SERVERS[n % 3:] + SERVERS[:n % 3]:
-        pair = [k for k in (kind, TWINS[kind]) if k in kinds]
-        order += pair[::-1] if n % 2 else pair
+        group = [k for k in [kind, TWINS[kind]] + (FLOORS if kind == "tamrix" else [])
+                 if k in kinds]
+        order += group[::-1] if n % 2 else group
     return order
 
 
-def profile_tamrix(stage, bin_dir, out):
-    """The CPU run of TAMRIX under perf's software clock sampler; writes perf data to OUT."""
-    s = Server(stage, "tamrix", bin_dir)
+def profile_server(stage, kind, bin_dir, out):
+    """The CPU run of one server under perf's software clock sampler; writes perf data to OUT."""
+    s = Server(stage, kind, bin_dir)
     try:
         s.start(False)
         perf = stage.spawn(["perf", "record", "-q", "-e", "cpu-clock", "-F", "4000", "-g",
@@ -580,6 +637,9 @@ def ratio(a, b):
     return None if a is None or not b else a / b
 
 
+TITLES = {"tamrix": "TAMRIX", "kea": "Kea", "dnsmasq": "dnsmasq"}
+
+
 def summarise(rounds, extras, meta):
     rows = []
     fig = {}
@@ -593,6 +653,10 @@ def summarise(rounds, extras, meta):
             "at_generator": sum(1 for r in rs if r["rate"] and r["rate"]["generator_limited"]),
             "hwm": med([r["vmhwm_kib"] for r in rs]),
             "startup": med(sum((r["startup_ms"] for r in rs), [])),
+            # Where the ladder's losses were dropped: the server's socket or perfdhcp's.
+            "ladder_drops": {side: med([sum(step["udp_drops"][side]["RcvbufErrors"]
+                                            for step in r.get("ladder", [])) for r in rs])
+                             for side in ("server", "client")},
         }
         for tool in CLIENT_TOOLS:
             fig[kind][tool + "_offer"] = med(sum((r[tool][0] for r in rs), []))
@@ -610,20 +674,28 @@ def summarise(rounds, extras, meta):
              ("udhcpc_ack", "udhcpc REQUEST->ACK on the wire, ms", 3),
              ("dhclient_offer", "dhclient DISCOVER->OFFER on the wire, ms", 3),
              ("dhclient_ack", "dhclient REQUEST->ACK on the wire, ms", 3)]
-    lines = ["| figure (median of %d rounds) | TAMRIX | Kea | dnsmasq | TAMRIX/Kea | TAMRIX/dnsmasq |"
-             % len(rounds), "|---|---|---|---|---|---|"]
+    floors = [x for x in FLOORS if x in fig]
+    shown = SERVERS + floors
+    heads = [TITLES.get(x, x) for x in shown]
+    lines = ["| figure (median of %d rounds) | %s | %s |" % (
+        len(rounds), " | ".join(heads), " | ".join("TAMRIX/" + h for h in heads[1:])),
+        "|---" * (2 * len(shown)) + "|"]
     for key, label, digits in names:
-        t, k, d = (fig[x][key] for x in SERVERS)
-        cells = [fmt(t, digits), fmt(k, digits), fmt(d, digits)]
+        cells = [fmt(fig[x][key], digits) for x in shown]
         if key == "rate":
             cells = ["%s (%s)%s" % (fmt(fig[x]["rate"], 0), fmt(fig[x]["offered"], 0),
                                     " G%d" % fig[x]["at_generator"] if fig[x]["at_generator"]
-                                    else "") for x in SERVERS]
-        lines.append("| %s | %s | %s | %s | %s | %s |" % (
-            label, cells[0], cells[1], cells[2], fmt(ratio(t, k), 2), fmt(ratio(t, d), 2)))
+                                    else "") for x in shown]
+        ratios = [fmt(ratio(fig["tamrix"][key], fig[x][key]), 2) for x in shown[1:]]
+        lines.append("| %s | %s | %s |" % (label, " | ".join(cells), " | ".join(ratios)))
     lines.append("")
     lines.append("Real-client runs that gave both times (udhcpc, dhclient): " + "; ".join(
-        "%s %d, %d" % (kind, fig[kind]["udhcpc_n"], fig[kind]["dhclient_n"]) for kind in SERVERS))
+        "%s %d, %d" % (kind, fig[kind]["udhcpc_n"], fig[kind]["dhclient_n"]) for kind in shown))
+    lines.append("Datagrams dropped for a full receive buffer over the rate ladder, server / "
+                 "perfdhcp (median of rounds): " + "; ".join(
+                     "%s %s / %s" % (kind, fmt(fig[kind]["ladder_drops"]["server"], 0),
+                                     fmt(fig[kind]["ladder_drops"]["client"], 0))
+                     for kind in shown))
     twins = [TWINS[x] for x in SERVERS if TWINS[x] in fig]
     if twins:
         # Leases on disk: TAMRIX (with its journal) against each twin. A twin too slow for the
@@ -669,22 +741,41 @@ def summarise(rounds, extras, meta):
                      "(median of %d) | %s | %s |" % (PING_WAIT_MS, len(offers), fmt(med(offers), 1),
                                                      fmt(ratio(med(offers),
                                                                fig["tamrix"]["udhcpc_offer"]), 0)))
+    def cpu_share(peers, share):
+        costs = [fig[x]["cpu"] for x in peers if x in fig and fig[x]["cpu"]]
+        return bool(costs) and base is not None and base <= share * min(costs)
+
+    # Per round, TAMRIX's start-up median against dnsmasq's: one lucky round is not enough.
+    startup_rounds = [(med(r["tamrix"]["startup_ms"]), med(r["dnsmasq"]["startup_ms"]))
+                      for r in rounds]
     targets = [
-        ("CPU per 1000 exchanges at most 1/3 of Kea's and of dnsmasq's",
-         fig["tamrix"]["cpu"] is not None and all(
-             fig[x]["cpu"] and fig["tamrix"]["cpu"] <= fig[x]["cpu"] / 3 for x in SERVERS[1:])),
+        ("CPU per 1000 exchanges at most %.2f x the better peer's" % PEER_CPU_SHARE,
+         cpu_share(SERVERS[1:], PEER_CPU_SHARE)),
         ("sustained rate at least the best peer's",
          (fig["tamrix"]["rate"] or 0) >= max((fig[x]["rate"] or 0) for x in SERVERS[1:]) * 0.99),
         ("VmHWM at most dnsmasq's",
          (fig["tamrix"]["hwm"] or 1e18) <= (fig["dnsmasq"]["hwm"] or 0)),
-        ("startup at most dnsmasq's",
-         (fig["tamrix"]["startup"] or 1e18) <= (fig["dnsmasq"]["startup"] or 0)),
+        ("startup at most dnsmasq's in every round",
+         all(t is not None and d is not None and t <= d for t, d in startup_rounds)),
         ("wire times at most the best peer's median",
          all((fig["tamrix"][k] or 1e18) <= min((fig[x][k] or 1e18) for x in SERVERS[1:])
              for k in ("udhcpc_offer", "udhcpc_ack", "dhclient_offer", "dhclient_ack"))),
         ("OptUseLog=1 CPU at most 1.5 x without",
          log_cpu is not None and base is not None and log_cpu <= 1.5 * base),
     ]
+    persisting = [TWINS[x] for x in SERVERS[1:] if TWINS[x] in fig]
+    if persisting:
+        targets.append(("CPU per 1000 exchanges at most %.2f x the better peer's with leases "
+                        "on disk" % PEER_CPU_SHARE, cpu_share(persisting, PEER_CPU_SHARE)))
+    if floors:
+        targets.append(("CPU per 1000 exchanges at most %.2f x bare-poll's" % FLOOR_CPU_SHARE,
+                        cpu_share(["bare-poll"], FLOOR_CPU_SHARE)))
+        # A ladder that ended at perfdhcp's own limit in every round found no ceiling of TAMRIX's.
+        best_floor = max((fig[x]["rate"] or 0) for x in floors)
+        targets.append(("sustained rate at least %.1f x the bare responder's (or perfdhcp's "
+                        "limit)" % FLOOR_RATE_SHARE,
+                        fig["tamrix"]["at_generator"] == len(rounds)
+                        or (fig["tamrix"]["rate"] or 0) >= FLOOR_RATE_SHARE * best_floor))
     if "tamrix-nojournal" in fig:
         nojournal = fig["tamrix-nojournal"]["cpu"]
         targets.append(("CPU per 1000 exchanges with the journal at most %.2f x without"
@@ -710,11 +801,16 @@ def build_tamrix():
     return os.path.join(build, "dist")
 
 
+def build_bare(folder):
+    run(["cc", "-O2", "-Wall", "-o", os.path.join(folder, "bare_responder"), BARE_SOURCE])
+    return folder
+
+
 def preflight():
     if os.geteuid() != 0:
         sys.exit("compare: run as root (it creates network namespaces)")
     missing = [t for t in ("ip", "unshare", "perfdhcp", "kea-dhcp4", "dnsmasq", "busybox",
-                           "dhclient", "tcpdump") if shutil.which(t) is None]
+                           "dhclient", "tcpdump", "cc") if shutil.which(t) is None]
     if missing:
         sys.exit("compare: missing %s; see bench/README.md for the packages" % ", ".join(missing))
 
@@ -732,10 +828,13 @@ def main():
                         "tamrix-nojournal beside TAMRIX")
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--out", help="also write the table and raw figures (JSON) here")
-    parser.add_argument("--only", choices=SERVERS + list(TWINS.values()),
+    parser.add_argument("--only", choices=SERVERS + list(TWINS.values()) + FLOORS,
                         help="one server, one quick look")
+    parser.add_argument("--no-floor", action="store_true",
+                        help="leave out the bare responder's rows")
     parser.add_argument("--profile", metavar="PERF_DATA",
-                        help="only profile TAMRIX's CPU run with perf record into PERF_DATA")
+                        help="only profile TAMRIX's CPU run (or that of --only's server) "
+                        "with perf record into PERF_DATA")
     args = parser.parse_args()
     if args.baseline_bin and not os.path.isfile(os.path.join(args.baseline_bin, "TAMRIXs.exe")):
         parser.error("--baseline-bin: no TAMRIXs.exe in " + args.baseline_bin)
@@ -747,6 +846,8 @@ def main():
     bins = {"tamrix": bin_dir,
             "tamrix-nojournal": args.baseline_bin and os.path.abspath(args.baseline_bin)}
     kinds = SERVERS + [t for t in TWINS.values() if t != "tamrix-nojournal" or args.baseline_bin]
+    if not args.no_floor:
+        kinds += FLOORS
     stage = Stage()
     # Every way out removes the stage; a signal becomes an exception that reaches finally.
     for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
@@ -755,8 +856,12 @@ def main():
     load_before = os.getloadavg()[0]
     try:
         stage.open()
+        if args.only in FLOORS or not (args.only or args.profile or args.no_floor):
+            bins.update(dict.fromkeys(FLOORS, build_bare(stage.root)))
         if args.profile:
-            print(json.dumps(profile_tamrix(stage, bin_dir, os.path.abspath(args.profile))))
+            kind = args.only or "tamrix"
+            print(json.dumps(profile_server(stage, kind, bins.get(kind),
+                                            os.path.abspath(args.profile))))
             return 0
         if args.only:
             print(json.dumps(round_for(stage, args.only, bins.get(args.only), 3), indent=1))
