@@ -5,8 +5,7 @@
 namespace tamrix {
 
 std::string BackgroundProgramPath(const MachinePaths& paths) {
-  return JoinPath(JoinPath(paths.SystemDirectory(), meeting::kInstallFolder),
-                  meeting::k95ServiceProgram);
+  return JoinPath(paths.InstallDirectory(), meeting::k95ServiceProgram);
 }
 
 BackgroundProgramController::BackgroundProgramController(Registry& registry,
@@ -19,9 +18,12 @@ BackgroundProgramController::BackgroundProgramController(Registry& registry,
       launch_(std::move(launch)),
       programPath_(std::move(programPath)) {}
 
+std::optional<WindowHandle> BackgroundProgramController::ProgramWindow() {
+  return windows_.FindWindow(meeting::k95WindowClass, meeting::k95WindowTitle);
+}
+
 ServiceStatus BackgroundProgramController::DeriveStatus() {
-  return windows_.FindWindow(meeting::k95WindowClass, meeting::k95WindowTitle) ? STATUS_RUNNING
-                                                                               : STATUS_STOPPED;
+  return ProgramWindow() ? STATUS_RUNNING : STATUS_STOPPED;
 }
 
 StartupType BackgroundProgramController::ReadStartupType() {
@@ -62,7 +64,7 @@ int BackgroundProgramController::StartTheService() {
 }
 
 int BackgroundProgramController::StopTheService() {
-  if (const auto window = windows_.FindWindow(meeting::k95WindowClass, meeting::k95WindowTitle)) {
+  if (const auto window = ProgramWindow()) {
     windows_.SendMessage(*window, WM_CLOSE);
   }
   clock().SleepMilliseconds(kProgramStopSettleMs);

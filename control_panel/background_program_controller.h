@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "common/meeting_names.h"
@@ -42,6 +43,7 @@ class BackgroundProgramController final : public PolledServiceControl {
   int ContinueTheService() override { return 0; }
 
  private:
+  std::optional<WindowHandle> ProgramWindow();
   ServiceStatus DeriveStatus() override;
   StartupType ReadStartupType() override;
 

@@ -15,6 +15,7 @@ struct MachinePaths {
   // Programs live in its TAMRIX folder: /usr/lib when a Debian package put them there (its
   // policy keeps packages out of /usr/local), else /usr/local/lib, where setup installs them.
   std::string SystemDirectory() const;
+  std::string InstallDirectory() const;  // the system directory's TAMRIX folder
   std::string RunDirectory() const;      // window endpoints, service manager state
 };
 

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "common/meeting_names.h"
+
 namespace tamrix {
 
 MachinePaths MachinePaths::FromEnvironment() {
@@ -17,10 +19,14 @@ std::string MachinePaths::WindowsDirectory() const { return root + "/var/lib/tam
 std::string MachinePaths::SystemDirectory() const {
   const std::string packaged = root + "/usr/lib";
   struct stat folder {};
-  if (::stat((packaged + "/TAMRIX").c_str(), &folder) == 0 && S_ISDIR(folder.st_mode)) {
+  if (::stat(JoinPath(packaged, meeting::kInstallFolder).c_str(), &folder) == 0 &&
+      S_ISDIR(folder.st_mode)) {
     return packaged;
   }
   return root + "/usr/local/lib";
+}
+std::string MachinePaths::InstallDirectory() const {
+  return JoinPath(SystemDirectory(), meeting::kInstallFolder);
 }
 std::string MachinePaths::RunDirectory() const { return root + "/run/tamrix"; }
 

@@ -31,7 +31,7 @@ int Priority(EventType type) {
 }  // namespace
 
 std::string DefaultMessageFilePath(const MachinePaths& paths) {
-  return JoinPath(JoinPath(paths.SystemDirectory(), meeting::kInstallFolder), meeting::kMessageFile);
+  return JoinPath(paths.InstallDirectory(), meeting::kMessageFile);
 }
 
 std::string FormatLogEntry(EventType type, std::uint32_t identifier,
