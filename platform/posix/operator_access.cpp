@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <mutex>
 #include <vector>
 
 #include "platform/posix/directories.h"
@@ -30,9 +32,7 @@ bool HasGroupAndMode(const struct stat& info, std::optional<gid_t> group, mode_t
   return (info.st_mode & 07777) == mode && (!group || info.st_gid == *group);
 }
 
-}  // namespace
-
-std::optional<gid_t> OperatorGroupId() {
+std::optional<gid_t> LookUpOperatorGroup() {
   std::vector<char> buffer(4096);
   group entry{};
   group* found = nullptr;
@@ -42,6 +42,48 @@ std::optional<gid_t> OperatorGroupId() {
   }
   if (found == nullptr) return std::nullopt;
   return found->gr_gid;
+}
+
+// A look-up walks every name service the machine has, and a group that does not exist is the
+// slowest answer of all: the server asks about eight times before its first reply, which cost
+// several milliseconds of its start. The answer is kept for a few seconds, so a group added
+// meanwhile by another program is still seen soon after; EnsureOperatorGroup asks afresh.
+constexpr auto kGroupAnswerLifetime = std::chrono::seconds(5);
+
+struct RememberedGroup {
+  std::mutex mutex;
+  std::optional<gid_t> group;
+  std::chrono::steady_clock::time_point askedAt;
+  bool asked = false;
+};
+
+RememberedGroup& Remembered() {
+  static RememberedGroup remembered;
+  return remembered;
+}
+
+std::optional<gid_t> AskForOperatorGroup() {
+  RememberedGroup& remembered = Remembered();
+  const std::optional<gid_t> group = LookUpOperatorGroup();
+  std::lock_guard lock(remembered.mutex);
+  remembered.group = group;
+  remembered.askedAt = std::chrono::steady_clock::now();
+  remembered.asked = true;
+  return group;
+}
+
+}  // namespace
+
+std::optional<gid_t> OperatorGroupId() {
+  RememberedGroup& remembered = Remembered();
+  {
+    std::lock_guard lock(remembered.mutex);
+    if (remembered.asked &&
+        std::chrono::steady_clock::now() - remembered.askedAt < kGroupAnswerLifetime) {
+      return remembered.group;
+    }
+  }
+  return AskForOperatorGroup();
 }
 
 bool MakeOperatorFolder(const std::string& path) {
@@ -69,7 +111,7 @@ bool ShareWithOperators(const std::string& path) {
 }
 
 bool EnsureOperatorGroup() {
-  if (OperatorGroupId()) return true;
+  if (AskForOperatorGroup()) return true;
   char program[] = "groupadd";
   char system[] = "--system";
   char name[] = "tamrix";
@@ -79,7 +121,7 @@ bool EnsureOperatorGroup() {
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
-  return OperatorGroupId().has_value();
+  return AskForOperatorGroup().has_value();
 }
 
 bool LetProgramServe(const std::string& programPath) {
