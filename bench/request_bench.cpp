@@ -11,6 +11,7 @@
 #include "engine/conflict_probe.h"
 #include "engine/event_sink.h"
 #include "engine/lease_table.h"
+#include "engine/refusal_log.h"
 #include "engine/request_processor.h"
 #include "storage/allowed_client_list.h"
 #include "storage/server_settings.h"
@@ -63,7 +64,8 @@ struct Server {
   ServerSettings settings;
   AllowedClientList allowed;
   LeaseTable table{{clock, hosts, files, events, probe, settings, "/db", false}};
-  RequestProcessor processor{table, settings, allowed, events};
+  RefusalLog refusals{clock};
+  RequestProcessor processor{table, settings, allowed, events, refusals};
 
   Server() {
     hosts.thisHost = {0x0B000001, kPoolStart + 255};

@@ -38,6 +38,10 @@ constexpr EventEntry kCatalogue[] = {
      "クライアント %1 は許可されていないため、要求を破棄しました。"},
     {EV_ADDRESS_CONFLICT, kWarning, kAddress, "アドレス %1 は他の機器が使用中です。"},
     {EV_NO_ADDRESS, kWarning, kNone, "割り当てられるアドレスがありません。"},
+    {EV_POOL_EXHAUSTED, kWarning, kNone,
+     "アドレス プールの空きがなくなりました。新しいクライアントにはアドレスを割り当てられません。"},
+    {EV_ROGUE_SERVER, kWarning, kClientAndAddress,
+     "他の DHCP サーバー %2 (ハードウェア アドレス %1) がこのネットワークで応答しています。"},
 };
 
 // The identifier carries the severity in its top bits too; an entry written with another type

@@ -5,7 +5,7 @@
 
 namespace tamrix {
 
-// The sixteen events by name; the value is the full message identifier, its low 16 bits the event
+// The events by name; the value is the full message identifier, its low 16 bits the event
 // number an operator sees, its top two bits the severity (01 information, 10 warning). The
 // catalogue below holds everything else about each of them.
 enum EventId : std::uint32_t {
@@ -25,6 +25,8 @@ enum EventId : std::uint32_t {
   EV_CLIENT_REJECTED = 0x40002712,
   EV_ADDRESS_CONFLICT = 0x80002713,
   EV_NO_ADDRESS = 0x80002714,
+  EV_POOL_EXHAUSTED = 0x80002715,
+  EV_ROGUE_SERVER = 0x80002716,
 };
 
 inline constexpr int EventNumber(std::uint32_t id) {

@@ -32,6 +32,10 @@ inline constexpr char kStatusRequestEvent[] = "ev1";
 inline constexpr char kStatusTurnEvent[] = "ev2";
 inline constexpr char kStatusExchangeLock[] = TAMRIX_STATUS_BLOCK "-lock";
 
+// The running server's endpoint in the run directory, through which the panel reads the pool's
+// usage, the requests left unserved and the other servers heard, and asks for a reservation.
+inline constexpr char kOperatorEndpoint[] = "operator";
+
 // The installation folder below the system directory, and the files in it (named by the build).
 inline constexpr char kInstallFolder[] = "TAMRIX";
 inline constexpr char kNtServiceProgram[] = TAMRIX_NT_SERVICE_FILE;

@@ -4,11 +4,15 @@
 #include <cstring>
 #include <system_error>
 
+#include "common/address.h"
 #include "engine/engine_reporter.h"
 #include "engine/lease_table.h"
+#include "engine/refusal_log.h"
 #include "engine/request_processor.h"
+#include "engine/rogue_watch.h"
 #include "engine/status_publication.h"
 #include "platform/clock.h"
+#include "platform/dhcp_answer_source.h"
 #include "platform/machine_paths.h"
 #include "platform/udp_socket.h"
 #include "storage/lease_database.h"
@@ -20,6 +24,18 @@ namespace {
 // that does not go away costs little while the thread still serves once it does.
 constexpr int kErrorsBeforeBackOff = 8;
 constexpr int kBackOffMilliseconds = 100;
+
+// For a host that gives no source: nothing is ever heard.
+class DeafAnswerSource final : public DhcpAnswerSource {
+ public:
+  int Start(std::function<void(const HeardAnswer&)>) override { return 0; }
+  void Stop() override {}
+};
+
+DhcpAnswerSource& NoAnswers() {
+  static DeafAnswerSource source;
+  return source;
+}
 
 }  // namespace
 
@@ -67,8 +83,9 @@ int Engine::EngineStart() {
     UndoStart(false, "the shared status block cannot be created");
     return 0;
   }
+  refusals_ = std::make_unique<RefusalLog>(env_.clock);
   processor_ = std::make_unique<RequestProcessor>(*table_, settings_, allowedClients_,
-                                                  env_.reporter);
+                                                  env_.reporter, *refusals_);
   {
     std::lock_guard lock(gateMutex_);
     gate_ = Gate::kOpen;
@@ -80,7 +97,23 @@ int Engine::EngineStart() {
     UndoStart(true, "the server thread cannot be started");
     return 0;
   }
+  StartRogueWatch();
+  std::lock_guard lock(operatorMutex_);
+  serving_ = true;
   return 1;
+}
+
+// Listening is a help to the administrator, not a condition of serving: a watch that cannot
+// listen leaves the server running.
+void Engine::StartRogueWatch() {
+  rogue_ = std::make_unique<RogueWatch>(env_.answers ? *env_.answers : NoAnswers(), env_.reporter,
+                                        env_.clock);
+  // Our own answers carry one of these as server identifier, as Values() chooses it.
+  std::vector<std::uint32_t> ours = table_->HostAddresses();
+  ours.push_back(settings_.OptSrvAddr != 0 ? kBroadcastAddress : table_->ServerAddress());
+  if (rogue_->Start(std::move(ours)) != 1 && env_.answers != nullptr) {
+    env_.problems.Report("cannot listen for other DHCP servers on the network");
+  }
 }
 
 // Takes back what a start did before it failed. The table is dropped without saving: a start
@@ -89,6 +122,7 @@ void Engine::UndoStart(bool publicationStarted, std::string why) {
   startProblem_ = std::move(why);
   env_.problems.Report("cannot start: " + startProblem_);
   processor_.reset();
+  refusals_.reset();
   socket_.reset();
   if (publicationStarted) env_.publication.StopStatusPublication();
   table_.reset();
@@ -98,6 +132,14 @@ void Engine::UndoStart(bool publicationStarted, std::string why) {
 }
 
 int Engine::EngineStop() {
+  {
+    std::lock_guard lock(operatorMutex_);
+    serving_ = false;
+  }
+  if (rogue_) {
+    rogue_->Stop();
+    rogue_.reset();
+  }
   if (server_.joinable()) {
     {
       std::lock_guard lock(gateMutex_);
@@ -110,6 +152,7 @@ int Engine::EngineStop() {
     env_.reporter.Report(EV_SERVER_STOP, nullptr, std::nullopt);
   }
   processor_.reset();
+  refusals_.reset();
   if (table_) {
     env_.publication.StopStatusPublication();
     table_->LeaseTableShutdown();
@@ -121,6 +164,8 @@ int Engine::EngineStop() {
   return 1;
 }
 
+// Requests that come in while paused wait in the socket and are answered after continue, each
+// by its own rules; none is refused for the pause, so the refusal log has nothing to say of it.
 int Engine::EnginePause() {
   if (!server_.joinable()) return 1;
   std::unique_lock lock(gateMutex_);
@@ -139,6 +184,28 @@ int Engine::EngineContinue() {
   }
   gateChanged_.notify_all();
   return 1;
+}
+
+int Engine::FetchOperatorReport(OperatorReport& out) {
+  std::lock_guard lock(operatorMutex_);
+  if (!serving_) return 0;
+  out = OperatorReport{};
+  out.pool = table_->CountPoolUsage();
+  refusals_->CopyInto(out);
+  out.rogueServers = rogue_->Servers();
+  return 1;
+}
+
+ReserveOutcome Engine::ReserveLease(std::uint32_t address, const ClientId& client,
+                                    std::string_view hostName) {
+  std::lock_guard lock(operatorMutex_);
+  if (!serving_) return ReserveOutcome::kNoService;
+  return table_->ReserveLease(address, client, hostName);
+}
+
+int Engine::AcknowledgeRogueServer(std::uint32_t serverIdentifier) {
+  std::lock_guard lock(operatorMutex_);
+  return serving_ ? rogue_->Acknowledge(serverIdentifier) : 0;
 }
 
 void Engine::ServerThread() {

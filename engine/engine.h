@@ -6,8 +6,10 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <string_view>
 #include <thread>
 
+#include "common/operator_report.h"
 #include "platform/problem_log.h"
 #include "storage/allowed_client_list.h"
 #include "storage/server_settings.h"
@@ -16,11 +18,14 @@ namespace tamrix {
 
 class Clock;
 class ConflictProbe;
+class DhcpAnswerSource;
 class EngineReporter;
 class FileSystem;
 class HostLookup;
 class LeaseTable;
+class RefusalLog;
 class RequestProcessor;
+class RogueWatch;
 class StatusPublication;
 class UdpSocket;
 class UdpSocketFactory;
@@ -37,10 +42,12 @@ struct EngineEnvironment {
   StatusPublication& publication;
   bool runMaintenanceThread = true;
   ProblemLog& problems = SilentProblemLog();  // why a start failed; lease database trouble
+  DhcpAnswerSource* answers = nullptr;  // other servers' answers on our segments; null hears none
 };
 
 // The running server as a host frame sees it: start, stop, pause, continue, called from one
-// control thread, never at the same time.
+// control thread, never at the same time. The operator's three calls below may come from any
+// other thread at any moment, also while a start or stop is under way.
 class Engine {
  public:
   explicit Engine(EngineEnvironment environment);
@@ -54,6 +61,14 @@ class Engine {
   int EngineStop();      // always 1
   int EnginePause();     // always 1; returns once the server thread holds between requests
   int EngineContinue();  // always 1
+
+  // 1 with the report filled while running or paused, 0 when not running.
+  int FetchOperatorReport(OperatorReport& out);
+  // Makes the client's address its reservation (LeaseTable::ReserveLease); kNoService when not
+  // running.
+  ReserveOutcome ReserveLease(std::uint32_t address, const ClientId& client,
+                              std::string_view hostName);
+  int AcknowledgeRogueServer(std::uint32_t serverIdentifier);  // 1 acknowledged, 0 not
 
   bool IsRunning() const { return server_.joinable(); }
   // errno of the last socket setup that failed (0 when it did not), for the host's message.
@@ -69,12 +84,15 @@ class Engine {
   bool HoldWhileClosed();  // false when the thread must end
   void HandleDatagram(std::span<const std::uint8_t> datagram, int interfaceIndex);
   void BackOffAfterError();
+  void StartRogueWatch();
 
   EngineEnvironment env_;
   ServerSettings settings_;
   AllowedClientList allowedClients_;
   std::unique_ptr<LeaseTable> table_;
+  std::unique_ptr<RefusalLog> refusals_;
   std::unique_ptr<RequestProcessor> processor_;
+  std::unique_ptr<RogueWatch> rogue_;
   std::unique_ptr<UdpSocket> socket_;
   std::thread server_;
   int socketError_ = 0;
@@ -86,6 +104,11 @@ class Engine {
   bool held_ = false;  // the server thread waits at the gate (or has ended)
 
   int consecutiveErrors_ = 0;  // server thread only
+
+  // The operator's calls touch the table, the refusal log and the watch only while serving_ is
+  // set; start sets it once they all stand, stop clears it before taking any of them down.
+  std::mutex operatorMutex_;
+  bool serving_ = false;
 };
 
 }  // namespace tamrix

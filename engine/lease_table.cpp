@@ -7,6 +7,7 @@
 #include "engine/event_sink.h"
 #include "platform/clock.h"
 #include "platform/host_lookup.h"
+#include "platform/text_encoding.h"
 #include "storage/server_settings.h"
 
 namespace tamrix {
@@ -81,11 +82,14 @@ std::uint32_t LeaseTable::OfferAddress(std::string_view hostName, const ClientId
   std::array<std::uint32_t, kMaxPoolSize> conflicts;
   int conflictCount = 0;
   std::uint32_t answer = 0;
+  bool shortageBegins = false;
   {
     std::lock_guard guard(lock_);
     if (!client.IsEmpty()) {
       if (const LeaseEntry* held = FindHeldByClientLocked(client)) answer = held->address;
     }
+    // A client offered what it already holds says nothing about room in the pool.
+    const bool kept = answer != 0;
     const bool probe = env_.settings.OptUsePing != 0;
     for (int i = 0; answer == 0 && i < count_; ++i) {
       LeaseEntry& entry = entries_[i];
@@ -100,10 +104,17 @@ std::uint32_t LeaseTable::OfferAddress(std::string_view hostName, const ClientId
              AddSeconds(env_.clock.Now(), kOfferHoldSeconds));
       answer = entry.address;
     }
+    if (answer == 0) {
+      shortageBegins = !poolExhausted_;
+      poolExhausted_ = true;
+    } else if (!kept) {
+      poolExhausted_ = false;
+    }
   }
   for (int i = 0; i < conflictCount; ++i) {
     env_.events.Report(EV_ADDRESS_CONFLICT, nullptr, conflicts[i]);
   }
+  if (shortageBegins) env_.events.Report(EV_POOL_EXHAUSTED, nullptr, std::nullopt);
   return answer;
 }
 
@@ -142,6 +153,7 @@ int LeaseTable::CancelOffer(const ClientId& client) {
     LeaseEntry& entry = entries_[i];
     if (HasOfferedBit(entry.state) && entry.client == client) {
       SetFree(entry);
+      poolExhausted_ = false;
       return 1;
     }
   }
@@ -155,6 +167,7 @@ int LeaseTable::ReleaseAddress(std::uint32_t address, const ClientId& client) {
   if (entry == nullptr || HasReservedBit(entry->state)) return 0;
   if (IsHeld(entry->state) && !client.IsEmpty() && entry->client != client) return 0;
   SetFree(*entry);
+  poolExhausted_ = false;
   JournalLocked(*entry);
   return 1;
 }
@@ -250,6 +263,59 @@ bool LeaseTable::IsHostAddress(std::uint32_t address) const {
   return std::find(hostAddresses_.begin(), hostAddresses_.end(), address) != hostAddresses_.end();
 }
 
+std::vector<std::uint32_t> LeaseTable::HostAddresses() const {
+  std::lock_guard guard(lock_);
+  return hostAddresses_;
+}
+
+PoolUsage LeaseTable::CountPoolUsage() const {
+  PoolUsage usage;
+  if (!IsReady()) return usage;
+  std::lock_guard guard(lock_);
+  for (int i = 0; i < count_; ++i) {
+    const LeaseEntry& entry = entries_[i];
+    // The bits in the order the panel tests them; a reservation without a client serves nobody
+    // (an address disabled, or found in use by another host).
+    if (IsGraceState(entry.state)) {
+      ++usage.leased;
+    } else if (HasOfferedBit(entry.state)) {
+      ++usage.offered;
+    } else if (HasBoundBit(entry.state)) {
+      ++usage.leased;
+    } else if (HasReservedBit(entry.state)) {
+      ++(entry.client.IsEmpty() ? usage.disabled : usage.reserved);
+    } else {
+      ++usage.free;
+    }
+  }
+  return usage;
+}
+
+// The reservation page's checks, in its order. The page, editing the file of a stopped service,
+// frees the client's other entries; a running client may be using one of them right now, so
+// here they refuse instead.
+ReserveOutcome LeaseTable::ReserveLease(std::uint32_t address, const ClientId& client,
+                                        std::string_view hostName) {
+  if (!IsReady()) return ReserveOutcome::kNoService;
+  if (hostName.empty() || client.IsEmpty() || address == 0 || address == kAddressNone) {
+    return ReserveOutcome::kRefused;
+  }
+  std::lock_guard guard(lock_);
+  LeaseEntry* entry = FindEntryLocked(address);
+  if (entry == nullptr) return ReserveOutcome::kOutsidePool;
+  if (!client.IsValid()) return ReserveOutcome::kRefused;
+  if (entry->state != LEASE_FREE && entry->client != client) return ReserveOutcome::kAddressTaken;
+  for (int i = 0; i < count_; ++i) {
+    const LeaseEntry& other = entries_[i];
+    if (&other == entry || !IsHeld(other.state) || other.client != client) continue;
+    return HasReservedBit(other.state) ? ReserveOutcome::kClientHasReservation
+                                       : ReserveOutcome::kRefused;
+  }
+  Assign(*entry, LEASE_RESERVED, Cp932Prefix(hostName, kMaxHostNameLength), client, 0);
+  JournalLocked(*entry);
+  return ReserveOutcome::kReserved;
+}
+
 void LeaseTable::MaintenancePass() {
   if (!IsReady()) return;
   struct Expired {
@@ -272,6 +338,7 @@ void LeaseTable::MaintenancePass() {
         expired[expiredCount++] = {entry.client, entry.address};
         entry.state = LEASE_FREE;
         entry.expiry = 0;
+        poolExhausted_ = false;
       }
     }
   }

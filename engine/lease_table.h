@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/lease_entry.h"
+#include "common/operator_report.h"
 #include "platform/problem_log.h"
 #include "storage/lease_store.h"
 
@@ -93,6 +94,16 @@ class LeaseTable {
   std::uint32_t ServerAddress();
   // One of this host's addresses as the resolver listed them at init.
   bool IsHostAddress(std::uint32_t address) const;
+  std::vector<std::uint32_t> HostAddresses() const;
+
+  // The pool by what holds its addresses, classified as the control panel names the states.
+  // All zero while not ready.
+  PoolUsage CountPoolUsage() const;
+  // Turns the address into a reservation for the client under the host name, while the service
+  // runs, by the reservation page's rules, and journals it before returning. kNoService while
+  // not ready.
+  ReserveOutcome ReserveLease(std::uint32_t address, const ClientId& client,
+                              std::string_view hostName);
 
   // One pass of the maintenance thread: bound entries past expiry enter grace, offered and grace
   // entries past expiry are freed with report 10001. It also syncs the journal, rewrites
@@ -149,6 +160,9 @@ class LeaseTable {
   // than the rest of the exchange together; which of them qualifies still depends on the pool's
   // entries, so that choice is made per reply.
   std::vector<std::uint32_t> hostAddresses_;
+  // An offer found no address, and said so; cleared when an offer takes a free address again or
+  // an address is freed, so each shortage is reported once.
+  bool poolExhausted_ = false;
   // Set last by init (release), so a thread that sees it set also sees the pool and settings.
   std::atomic<bool> ready_{false};
 

@@ -6,6 +6,7 @@
 #include "common/address.h"
 #include "engine/event_sink.h"
 #include "engine/lease_table.h"
+#include "engine/refusal_log.h"
 #include "storage/allowed_client_list.h"
 #include "storage/server_settings.h"
 
@@ -63,8 +64,13 @@ Reply MakeReply(const ParsedRequest& request, const DhcpMessage& message,
 }  // namespace
 
 RequestProcessor::RequestProcessor(LeaseTable& table, const ServerSettings& settings,
-                                   const AllowedClientList& allowedClients, EventSink& events)
-    : table_(table), settings_(settings), allowedClients_(allowedClients), events_(events) {}
+                                   const AllowedClientList& allowedClients, EventSink& events,
+                                   RefusalLog& refusals)
+    : table_(table),
+      settings_(settings),
+      allowedClients_(allowedClients),
+      events_(events),
+      refusals_(refusals) {}
 
 std::optional<Reply> RequestProcessor::HandleRequest(std::span<const std::uint8_t> datagram) {
   DhcpMessage message = DhcpMessage::FromDatagram(datagram);
@@ -72,9 +78,13 @@ std::optional<Reply> RequestProcessor::HandleRequest(std::span<const std::uint8_
   // a relay agent on this host arrives here too; taking it as a BOOTP request would answer it.
   if (message.U8(dhcp_offset::kOp) == kBootReply) return std::nullopt;
   const ParsedRequest request = ParseRequest(message);
-  if (!IsPlausibleRelay(request.relayAddress)) return std::nullopt;
+  if (!IsPlausibleRelay(request.relayAddress)) {
+    Refuse(request, RefusalReason::kBadRelayAddress);
+    return std::nullopt;
+  }
   if (!IsAdmitted(request.client)) {
     events_.Report(EV_CLIENT_REJECTED, &request.client, std::nullopt);
+    Refuse(request, RefusalReason::kNotOnClientList);
     return std::nullopt;
   }
   return ActOn(request, message);
@@ -124,6 +134,11 @@ std::optional<Reply> RequestProcessor::AnswerBootp(const ParsedRequest& request,
   const std::uint32_t reserved = table_.FindReservedAddress(request.client);
   if (reserved == 0) {
     events_.Report(EV_NO_ADDRESS, nullptr, std::nullopt);
+    // BOOTP serves reservations only: a client without one is no refusal the log has a reason
+    // for, but an over-long identifier could never have had one.
+    if (request.client.length > kMaxClientIdLength) {
+      Refuse(request, RefusalReason::kClientIdTooLong);
+    }
     return std::nullopt;
   }
   std::array<char, kHostNameField> name{};
@@ -143,6 +158,7 @@ std::optional<Reply> RequestProcessor::AnswerDiscover(const ParsedRequest& reque
   const std::uint32_t offered = table_.OfferAddress(request.hostName, request.client);
   if (offered == 0) {
     events_.Report(EV_NO_ADDRESS, nullptr, std::nullopt);
+    Refuse(request, RefusalReason::kPoolExhausted);
     return std::nullopt;
   }
   return WriteDhcp(request, message, DhcpReplyKind::kOffer, offered);
@@ -154,10 +170,12 @@ std::optional<Reply> RequestProcessor::AnswerRequest(const ParsedRequest& reques
   events_.Report(EV_REQUEST, &request.client, requested);
   if (table_.IsOutsidePool(requested) != 0) {
     table_.CancelOffer(request.client);
+    Refuse(request, RefusalReason::kAddressHeld);
     if (settings_.OptNACK == 0) return std::nullopt;
     return WriteDhcp(request, message, DhcpReplyKind::kNak, requested);
   }
   const bool granted = table_.ConfirmRequest(requested, request.hostName, request.client) == 1;
+  if (!granted) Refuse(request, RefusalReason::kAddressHeld);
   return WriteDhcp(request, message, granted ? DhcpReplyKind::kAck : DhcpReplyKind::kNak,
                    requested);
 }
@@ -181,12 +199,24 @@ void RequestProcessor::TakeDecline(const ParsedRequest& request) {
   events_.Report(EV_DECLINE, &request.client, declined);
   if (declined != 0 && table_.DeclineAddress(declined, request.client) == 1) {
     events_.Report(EV_ADDRESS_CONFLICT, nullptr, declined);
+  } else {
+    Refuse(request, RefusalReason::kDeclineIgnored);
   }
 }
 
 void RequestProcessor::TakeRelease(const ParsedRequest& request) {
   events_.Report(EV_RELEASE, &request.client, request.clientAddress);
   table_.ReleaseAddress(request.clientAddress, request.client);
+}
+
+// The table refuses an identifier over 17 bytes in every operation: whatever else the request
+// ran into, that is why its client is never served. The relay address is judged before the
+// client is looked at.
+void RequestProcessor::Refuse(const ParsedRequest& request, RefusalReason reason) {
+  if (reason != RefusalReason::kBadRelayAddress && request.client.length > kMaxClientIdLength) {
+    reason = RefusalReason::kClientIdTooLong;
+  }
+  refusals_.Record(reason, request.client, request.hostName);
 }
 
 std::optional<Reply> RequestProcessor::WriteDhcp(const ParsedRequest& request, DhcpMessage& message,

@@ -7,6 +7,7 @@
 
 #include "common/client_id.h"
 #include "common/event_catalogue.h"
+#include "common/operator_report.h"
 #include "engine/dhcp_message.h"
 #include "engine/reply_writer.h"
 
@@ -15,6 +16,7 @@ namespace tamrix {
 class AllowedClientList;
 class EventSink;
 class LeaseTable;
+class RefusalLog;
 struct ServerSettings;
 
 inline constexpr std::uint16_t kServerPort = 67;
@@ -31,11 +33,13 @@ struct Reply {
 };
 
 // The server's rules for one request, free of I/O: bytes in, a reply (or none) out, reports to
-// the sink. Time comes from the lease table's clock.
+// the sink, and every request left unserved or refused to the refusal log with its reason. Time
+// comes from the lease table's clock.
 class RequestProcessor {
  public:
   RequestProcessor(LeaseTable& table, const ServerSettings& settings,
-                   const AllowedClientList& allowedClients, EventSink& events);
+                   const AllowedClientList& allowedClients, EventSink& events,
+                   RefusalLog& refusals);
 
   // Handles one received datagram (longer ones are read cut to 548 bytes).
   std::optional<Reply> HandleRequest(std::span<const std::uint8_t> datagram);
@@ -52,6 +56,7 @@ class RequestProcessor {
   std::optional<Reply> AnswerInform(const ParsedRequest& request, DhcpMessage& message);
   void TakeDecline(const ParsedRequest& request);
   void TakeRelease(const ParsedRequest& request);
+  void Refuse(const ParsedRequest& request, RefusalReason reason);
   std::optional<Reply> WriteDhcp(const ParsedRequest& request, DhcpMessage& message,
                                  DhcpReplyKind kind, std::uint32_t yiaddr);
   ReplyValues Values(bool withServerIdentifier);
@@ -60,6 +65,7 @@ class RequestProcessor {
   const ServerSettings& settings_;
   const AllowedClientList& allowedClients_;
   EventSink& events_;
+  RefusalLog& refusals_;
 };
 
 }  // namespace tamrix

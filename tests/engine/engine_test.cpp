@@ -5,6 +5,7 @@
 #include <future>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/engine.h"
@@ -369,6 +370,44 @@ TEST_F(EngineTest, ClientCheckUsesTheListReadAtStart) {
     const auto ids = reporterHere.sink.Ids();
     EXPECT_EQ(std::count(ids.begin(), ids.end(), EV_CLIENT_REJECTED), c.served ? 0 : 1);
   }
+}
+
+// The operator's calls come from another thread at any moment, also in the middle of starts and
+// stops, and answer only while the engine serves, paused or not.
+TEST_F(EngineTest, OperatorCallsFromAnotherThread) {
+  Engine& e = MakeEngine();
+  const ClientId client = MakeClientId(1, testing::kTestMac.data(), testing::kTestMac.size());
+  {
+    std::jthread operatorThread([&](std::stop_token stop) {
+      for (OperatorReport report; !stop.stop_requested();) {
+        if (e.FetchOperatorReport(report) == 1) {
+          EXPECT_EQ(report.pool.Total(), 11);
+        }
+        e.ReserveLease(kPoolStart + 10, client, "pc");
+        e.AcknowledgeRogueServer(kServer);
+      }
+    });
+    for (int round = 0; round < 20; ++round) {
+      ASSERT_EQ(e.EngineStart(), 1);
+      e.EnginePause();
+      e.EngineContinue();
+      e.EngineStop();
+    }
+  }
+  OperatorReport report;
+  EXPECT_EQ(e.FetchOperatorReport(report), 0);
+  EXPECT_EQ(e.ReserveLease(kPoolStart, client, "pc"), ReserveOutcome::kNoService);
+
+  ASSERT_EQ(e.EngineStart(), 1);
+  network.Deliver(PacketBuilder().Type(DHCPDISCOVER).Giaddr(0x7F000001).PadTo(300).Build());
+  network.Deliver(Discover(0x57));
+  ASSERT_TRUE(network.WaitForSends(1));
+  e.EnginePause();
+  ASSERT_EQ(e.FetchOperatorReport(report), 1);
+  EXPECT_EQ(report.pool.offered, 1);
+  ASSERT_EQ(report.recentRefusals.size(), 1u);
+  EXPECT_EQ(report.recentRefusals[0].reason, RefusalReason::kBadRelayAddress);
+  e.EngineStop();
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "common/address.h"
@@ -525,6 +527,80 @@ TEST(LeaseTable, DeclineIsTakenOnlyFromTheIdentifiedHolder) {
             "not hold it\n");
   EXPECT_EQ(h.table.DeclineAddress(A + 5, X), 1);
   EXPECT_EQ(HostName(h.Entry(A + 5)), kConflictHostName);
+}
+
+// The five counts add up to the pool through offer, binding, release, grace and expiry;
+// addresses without a client (disabled, in conflict) serve nobody and count apart.
+TEST(LeaseTable, PoolUsageFollowsEveryChange) {
+  Harness h;
+  h.StoreDatabase(A, A + 9, {Stored(A + 7, kNoClient, LEASE_RESERVED, 0, kDisabledHostName),
+                             Stored(A + 8, X, LEASE_RESERVED, 0, "taro")});
+  ASSERT_EQ(h.Init(), 0);
+  ASSERT_EQ(h.table.MarkConflict(A + 9, kConflictHostName), 1);
+  ASSERT_EQ(h.table.OfferAddress("y", Y), A);
+  ASSERT_EQ(h.table.OfferAddress("z", Client(3)), A + 1);
+  // leased, offered, reserved, disabled, free
+  EXPECT_EQ(h.table.CountPoolUsage(), (PoolUsage{0, 2, 1, 2, 5}));
+  ASSERT_EQ(h.table.ConfirmRequest(A, "y", Y), 1);
+  ASSERT_EQ(h.table.ReleaseAddress(A + 1, Client(3)), 1);
+  h.PassAt(kT0 + 3601);  // Y in grace
+  EXPECT_EQ(h.table.CountPoolUsage(), (PoolUsage{1, 0, 1, 2, 6}));
+  h.PassAt(kT0 + 3600 + 600 + 1);
+  EXPECT_EQ(h.table.CountPoolUsage(), (PoolUsage{0, 0, 1, 2, 7}));
+}
+
+// One report per shortage however many offers fail; a client offered what it already holds
+// does not end it, an address freed does, and the next shortage is reported again.
+TEST(LeaseTable, ExhaustionIsReportedOncePerShortage) {
+  Harness h;
+  LeaseTableSettings one = DefaultSettings();
+  one.EndIPAddr = one.StartIPAddr;
+  ASSERT_EQ(h.Init(one), 0);
+  // In order: a shortage begins, the holder is offered its own, it goes on; X's offer is
+  // cancelled and the address bound at once by another, and the next shortage begins.
+  const std::vector<std::uint32_t> results{
+      h.table.OfferAddress("x", X), h.table.OfferAddress("y", Y), h.table.OfferAddress("x", X),
+      h.table.OfferAddress("y", Y), static_cast<std::uint32_t>(h.table.CancelOffer(X)),
+      static_cast<std::uint32_t>(h.table.ConfirmRequest(A, "z", Client(3))),
+      h.table.OfferAddress("y", Y)};
+  EXPECT_EQ(results, (std::vector<std::uint32_t>{A, 0, A, 0, 1, 1, 0}));
+  const auto ids = h.events.Ids();
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), EV_POOL_EXHAUSTED), 2);
+}
+
+// A lease made a reservation while the service runs, by the reservation page's rules; the
+// journal keeps it through a crash (the page reads the same folded file), and the client gets
+// the address back after a release.
+TEST(LeaseTable, ReserveLeaseWhileRunning) {
+  Harness h;
+  h.StoreDatabase(A, A + 9, {Stored(A + 7, kNoClient, LEASE_RESERVED, 0, kDisabledHostName),
+                             Stored(A + 8, Y, LEASE_RESERVED, 0, "hanako")});
+  ASSERT_EQ(h.Init(), 0);
+  ASSERT_EQ(h.table.ConfirmRequest(A + 2, "taro", X), 1);
+  ASSERT_EQ(h.table.ConfirmRequest(A + 3, "jiro", Client(3)), 1);
+  using O = ReserveOutcome;
+  const std::tuple<std::uint32_t, ClientId, std::string_view, ReserveOutcome> cases[] = {
+      {A + 2, X, "", O::kRefused},  // the page wants a host name
+      {A + 2, kNoClient, "taro", O::kRefused},
+      {A - 1, X, "taro", O::kOutsidePool},
+      {A + 3, X, "taro", O::kAddressTaken},
+      {A + 7, X, "taro", O::kAddressTaken},  // disabled
+      {A + 8, X, "taro", O::kAddressTaken},
+      {A + 4, Y, "hanako", O::kClientHasReservation},
+      {A + 4, X, "taro", O::kRefused},  // X uses A + 2 at this moment
+      {A + 2, X, "taro", O::kReserved},
+  };
+  for (const auto& [address, client, name, outcome] : cases) {
+    EXPECT_EQ(h.table.ReserveLease(address, client, name), outcome) << FormatAddress(address);
+  }
+  Harness killed;
+  killed.files.files = h.files.files;
+  killed.files.unsynced = h.files.unsynced;
+  ASSERT_EQ(killed.Init(), 0);
+  const LeaseEntry kept = killed.Entry(A + 2);
+  EXPECT_TRUE(kept.state == LEASE_RESERVED && kept.client == X && HostName(kept) == "taro");
+  EXPECT_EQ(killed.table.ReleaseAddress(A + 2, X), 0);
+  EXPECT_EQ(killed.table.OfferAddress("taro", X), A + 2);
 }
 
 TEST(LeaseTable, InitAgainWithTheSamePoolReloadsTheDatabase) {

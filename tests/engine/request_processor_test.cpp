@@ -8,6 +8,7 @@
 #include "common/address.h"
 #include "engine/conflict_probe.h"
 #include "engine/lease_table.h"
+#include "engine/refusal_log.h"
 #include "storage/allowed_client_list.h"
 #include "storage/lease_database.h"
 #include "storage/server_settings.h"
@@ -93,7 +94,8 @@ class RequestProcessorTest : public ::testing::Test {
     table = std::make_unique<LeaseTable>(LeaseTableEnvironment{
         clock, hosts, files, events, probe, settings, kDatabasePath, false, problems});
     ASSERT_EQ(table->LeaseTableInit(pool), 0);
-    processor = std::make_unique<RequestProcessor>(*table, settings, allowed, events);
+    refusals = std::make_unique<RefusalLog>(clock);
+    processor = std::make_unique<RequestProcessor>(*table, settings, allowed, events, *refusals);
   }
   void Reserve(std::vector<LeaseEntry> entries) {
     files.files[kDatabasePath] = FormatLeaseDatabase(kFirst, kLast, entries);
@@ -128,6 +130,7 @@ class RequestProcessorTest : public ::testing::Test {
   ServerSettings settings;
   AllowedClientList allowed;
   std::unique_ptr<LeaseTable> table;
+  std::unique_ptr<RefusalLog> refusals;
   std::unique_ptr<RequestProcessor> processor;
 
  private:
@@ -560,8 +563,8 @@ TEST_F(RequestProcessorTest, ExhaustedPoolReportsNoAddress) {
   ASSERT_TRUE(Discover(1));
   events.events.clear();
   EXPECT_FALSE(Discover(2));
-  EXPECT_EQ(events.events,
-            (std::vector<RecordedEvent>{Ev(EV_DISCOVER, kClientB), Ev(EV_NO_ADDRESS)}));
+  EXPECT_EQ(events.events, (std::vector<RecordedEvent>{Ev(EV_DISCOVER, kClientB),
+                                                       Ev(EV_POOL_EXHAUSTED), Ev(EV_NO_ADDRESS)}));
 }
 
 TEST_F(RequestProcessorTest, OverlongClientIdentifierIsNotServed) {
@@ -578,6 +581,65 @@ TEST_F(RequestProcessorTest, OverlongClientIdentifierIsNotServed) {
     EXPECT_FALSE(Exchange(From(2).Type(DHCPDISCOVER).Field8(off::kHlen, hlen))) << int(hlen);
     EXPECT_EQ(events.Ids(), (std::vector<EventId>{EV_DISCOVER, EV_NO_ADDRESS})) << int(hlen);
   }
+}
+
+// Each request left unserved or refused is logged once with the reason the administrator needs
+// (for a DUID client its identifier, whatever else the request ran into); the served exchanges
+// around it leave nothing.
+TEST_F(RequestProcessorTest, EachUnservedRequestIsLoggedOnceWithItsReason) {
+  using R = RefusalReason;
+  const std::vector<std::uint8_t> duid(19, 0x42);
+  const struct {
+    std::int32_t checkClient;
+    PacketBuilder packet;
+    std::optional<RefusalReason> reason;
+  } cases[] = {
+      {1, From(1).Type(DHCPREQUEST).Requested(kFirst), std::nullopt},
+      {1, From(3).Type(DHCPDISCOVER), R::kNotOnClientList},
+      {0, From(3).Type(DHCPDISCOVER).Giaddr(kServer), R::kBadRelayAddress},
+      {0, From(3).Type(DHCPDISCOVER), R::kPoolExhausted},
+      {0, From(3).Type(DHCPREQUEST).Requested(kFirst), R::kAddressHeld},
+      {0, From(3).Type(DHCPREQUEST).Requested(kOutside), R::kAddressHeld},
+      {0, From(3).Type(DHCPDECLINE).Ciaddr(kFirst), R::kDeclineIgnored},
+      {0, From(3).Type(DHCPDISCOVER).Option(opt::kClientIdentifier, duid), R::kClientIdTooLong},
+      {1, From(3).Type(DHCPDISCOVER).Option(opt::kClientIdentifier, duid), R::kClientIdTooLong},
+  };
+  ASSERT_EQ(allowed.InsertAllowedClient(Id(1)), 0);
+  LeaseTableSettings pool = PoolSettings();
+  pool.EndIPAddr = pool.StartIPAddr;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    settings.CheckClient = c.checkClient;
+    Start(pool);
+    ASSERT_TRUE(Discover(1) && Request(1, kFirst));
+    clock.Advance(5);
+    Exchange(PacketBuilder(c.packet).HostName("pc3"));
+    OperatorReport report;
+    refusals->CopyInto(report);
+    ASSERT_EQ(report.recentRefusals.size(), c.reason ? 1u : 0u);
+    if (!c.reason) continue;
+    const Refusal& r = report.recentRefusals[0];
+    EXPECT_TRUE(r.reason == *c.reason && r.hostName == "pc3" && r.time == clock.Now());
+    EXPECT_EQ(report.refusalCounts[static_cast<std::size_t>(*c.reason)], 1u);
+  }
+}
+
+TEST(RefusalLog, KeepsTheNewestInOrderAndCountsEverything) {
+  FakeClock clock(0);
+  RefusalLog log(clock);
+  for (int i = 0; i < 300; ++i) {
+    clock.Set(i);
+    log.Record(RefusalReason::kPoolExhausted, Id(i & 0xFF), std::string(80, 'n'));
+  }
+  log.Record(RefusalReason{kRefusalReasonCount + 1}, Id(1), "");  // no count to keep it in
+  OperatorReport report;
+  log.CopyInto(report);
+  ASSERT_EQ(report.recentRefusals.size(), kRecentRefusalLimit);
+  EXPECT_EQ(report.recentRefusals.front().time, 300 - 256);
+  EXPECT_EQ(report.recentRefusals.back().time, 299);
+  EXPECT_TRUE(report.recentRefusals.back().client == Id(299 & 0xFF));
+  EXPECT_EQ(report.recentRefusals.back().hostName, std::string(kMaxHostNameLength, 'n'));
+  EXPECT_EQ(report.refusalCounts[static_cast<std::size_t>(RefusalReason::kPoolExhausted)], 300u);
 }
 
 TEST_F(RequestProcessorTest, OversizedDatagramIsReadCutTo548Bytes) {

@@ -9,6 +9,7 @@
 #include "engine/conflict_probe.h"
 #include "engine/event_sink.h"
 #include "engine/lease_table.h"
+#include "engine/refusal_log.h"
 #include "engine/request_processor.h"
 #include "storage/allowed_client_list.h"
 #include "storage/lease_database.h"
@@ -82,7 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   LeaseTable table({clock, hosts, files, events, probe, settings, "/db", false});
   if (table.LeaseTableInit(Pool((switches >> 4) & 1)) != 0) std::abort();
-  RequestProcessor processor(table, settings, allowed, events);
+  RefusalLog refusals(clock);
+  RequestProcessor processor(table, settings, allowed, events, refusals);
 
   std::size_t offset = 1;
   for (int datagrams = 0; offset < size && datagrams < 8; ++datagrams) {
