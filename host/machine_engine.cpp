@@ -9,7 +9,9 @@ MachineEngine::MachineEngine(const MachinePaths& paths, EngineReporter& reporter
     : blocks_(paths),
       publication_(blocks_),
       engine_(EngineEnvironment{paths.WindowsDirectory(), files_, clock_, hosts_, probe_, sockets_,
-                                reporter, publication_, true, problems}) {
+                                reporter, publication_, true, problems, &answers_}),
+      endpoints_(paths),
+      operatorEndpoint_(endpoints_, operatorService_) {
   // Root's server gives its data folder to the operators (or keeps it to root alone), so that
   // no other account reads the leases or changes the settings. A folder it may not change (an
   // operator started it) stays as setup left it.

@@ -1,16 +1,11 @@
 #include "platform/posix/posix_window_system.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -19,6 +14,7 @@
 #include "platform/posix/name_hash.h"
 #include "platform/posix/operator_access.h"
 #include "platform/posix/unique_fd.h"
+#include "platform/posix/unix_endpoint.h"
 
 namespace tamrix {
 
@@ -28,42 +24,6 @@ constexpr std::size_t kRequestSize = 20;
 constexpr std::size_t kAnswerSize = 8;
 // A sender that connects and then stalls must not hold the owner's thread for long.
 constexpr int kOwnerReadTimeoutMs = 1000;
-
-// sockaddr_un holds 108 bytes; a longer path (a deep test root) is reached through a descriptor
-// of its directory, which the address keeps open while it is in use.
-class UnixAddress {
- public:
-  bool Set(const std::string& path) {
-    std::string usable = path;
-    if (usable.size() >= sizeof(address_.sun_path)) {
-      const std::size_t slash = path.rfind('/');
-      if (slash == std::string::npos) return false;
-      const std::string directory = slash == 0 ? "/" : path.substr(0, slash);
-      directory_.Reset(open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-      if (!directory_.valid()) return false;
-      usable = "/proc/self/fd/" + std::to_string(directory_.get()) + path.substr(slash);
-      if (usable.size() >= sizeof(address_.sun_path)) return false;
-    }
-    address_.sun_family = AF_UNIX;
-    std::memcpy(address_.sun_path, usable.c_str(), usable.size() + 1);
-    size_ = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + usable.size() + 1);
-    return true;
-  }
-  const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&address_); }
-  socklen_t size() const { return size_; }
-
- private:
-  UniqueFd directory_;
-  sockaddr_un address_{};
-  socklen_t size_ = 0;
-};
-
-void SetTimeout(int fd, int option, int timeoutMs) {
-  timeval tv{};
-  tv.tv_sec = timeoutMs / 1000;
-  tv.tv_usec = (timeoutMs % 1000) * 1000;
-  setsockopt(fd, SOL_SOCKET, option, &tv, sizeof tv);
-}
 
 bool SendAll(int fd, const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
@@ -166,7 +126,7 @@ class PosixWindow final : public Window {
     // The folder keeps other accounts out already; the caller is checked all the same, since a
     // message can stop the server.
     if (!PeerIsOperator(connection)) return false;
-    SetTimeout(connection, SO_RCVTIMEO, kOwnerReadTimeoutMs);
+    SetSocketTimeout(connection, SO_RCVTIMEO, kOwnerReadTimeoutMs);
     std::array<std::uint8_t, kRequestSize> request{};
     if (!ReceiveAll(connection, request.data(), request.size())) return false;
     WindowMessage message;
@@ -222,30 +182,11 @@ std::unique_ptr<Window> PosixWindowSystem::CreateWindow(std::string_view classNa
   if (!MakeOperatorFolder(paths_.RunDirectory())) return nullptr;
   const std::string endpoint = EndpointPath(className, title);
 
-  // Held for the window's life: a second owner of the same class and title is refused.
-  const std::string lockPath = endpoint + ".lock";
-  UniqueFd lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-  if (!lock.valid()) lock.Reset(open(lockPath.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!lock.valid() || flock(lock.get(), LOCK_EX | LOCK_NB) != 0) return nullptr;
-  ShareWithOperators(lock.get());  // another operator's file keeps its owner's settings
-
-  UniqueFd listener(socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-  if (!listener.valid()) return nullptr;
-  // Bound and listening under a private name first, then renamed over whatever a dead owner
-  // left: whoever finds the name finds a window that answers.
-  const std::string fresh = endpoint + "." + std::to_string(getpid()) + ".new";
-  unlink(fresh.c_str());
-  UnixAddress address;
-  if (!address.Set(fresh) || bind(listener.get(), address.get(), address.size()) != 0) {
-    return nullptr;
-  }
-  if (!ShareWithOperators(fresh) || listen(listener.get(), 16) != 0 ||
-      rename(fresh.c_str(), endpoint.c_str()) != 0) {
-    unlink(fresh.c_str());
-    return nullptr;
-  }
-  return std::make_unique<PosixWindow>(std::move(lock), std::move(listener), endpoint,
-                                       std::move(procedure));
+  // One live owner per class and title; a dead owner's name is taken over.
+  std::optional<SoleListener> owned = ListenAlone(endpoint, SOCK_STREAM);
+  if (!owned) return nullptr;
+  return std::make_unique<PosixWindow>(std::move(owned->lock), std::move(owned->listener),
+                                       endpoint, std::move(procedure));
 }
 
 std::optional<WindowHandle> PosixWindowSystem::FindWindow(std::string_view className,
@@ -272,8 +213,8 @@ std::optional<std::int64_t> PosixWindowSystem::SendMessage(const WindowHandle& w
   UniqueFd connection(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
   if (!connection.valid()) return std::nullopt;
   if (timeoutMs >= 0) {
-    SetTimeout(connection.get(), SO_SNDTIMEO, timeoutMs);
-    SetTimeout(connection.get(), SO_RCVTIMEO, timeoutMs);
+    SetSocketTimeout(connection.get(), SO_SNDTIMEO, timeoutMs);
+    SetSocketTimeout(connection.get(), SO_RCVTIMEO, timeoutMs);
   }
   int rc;
   do {
