@@ -11,7 +11,7 @@ MachineEngine::MachineEngine(const MachinePaths& paths, EngineReporter& reporter
       engine_(EngineEnvironment{paths.WindowsDirectory(), files_, clock_, hosts_, probe_, sockets_,
                                 reporter, publication_, true, problems, &answers_}),
       endpoints_(paths),
-      operatorEndpoint_(endpoints_, operatorService_) {
+      operatorEndpoint_(endpoints_, operatorBackend_) {
   // Root's server gives its data folder to the operators (or keeps it to root alone), so that
   // no other account reads the leases or changes the settings. A folder it may not change (an
   // operator started it) stays as setup left it.

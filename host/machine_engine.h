@@ -17,9 +17,9 @@
 namespace tamrix {
 
 // The engine as the operator endpoint asks it.
-class EngineOperatorService final : public OperatorService {
+class EngineOperatorBackend final : public OperatorBackend {
  public:
-  explicit EngineOperatorService(Engine& engine) : engine_(engine) {}
+  explicit EngineOperatorBackend(Engine& engine) : engine_(engine) {}
   int FetchOperatorReport(OperatorReport& out) override { return engine_.FetchOperatorReport(out); }
   ReserveOutcome ReserveLease(std::uint32_t address, const ClientId& client,
                               std::string_view hostName) override {
@@ -53,7 +53,7 @@ class MachineEngine {
   SharedStatusPublication publication_;
   Engine engine_;
   // The operator endpoint opens with the engine and closes before it: its thread asks the engine.
-  EngineOperatorService operatorService_{engine_};
+  EngineOperatorBackend operatorBackend_{engine_};
   PosixRequestEndpointSystem endpoints_;
   OperatorEndpoint operatorEndpoint_;
 };

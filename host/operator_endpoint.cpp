@@ -6,7 +6,7 @@
 namespace tamrix {
 
 std::vector<std::uint8_t> AnswerOperatorRequest(std::span<const std::uint8_t> request,
-                                                OperatorService& service) {
+                                                OperatorBackend& service) {
   const std::optional<OperatorRequest> decoded = DecodeOperatorRequest(request);
   if (!decoded) return {};
   switch (decoded->kind) {
@@ -25,7 +25,7 @@ std::vector<std::uint8_t> AnswerOperatorRequest(std::span<const std::uint8_t> re
   return {};
 }
 
-OperatorEndpoint::OperatorEndpoint(RequestEndpointSystem& endpoints, OperatorService& service)
+OperatorEndpoint::OperatorEndpoint(RequestEndpointSystem& endpoints, OperatorBackend& service)
     : endpoint_(endpoints.Serve(meeting::kOperatorEndpoint, kMaxOperatorRequestSize,
                                 [&service](std::span<const std::uint8_t> request) {
                                   return AnswerOperatorRequest(request, service);

@@ -14,9 +14,9 @@ namespace tamrix {
 
 // What the operator endpoint asks of the server, from the endpoint's own thread: the engine in
 // the programs, a stand-in in tests.
-class OperatorService {
+class OperatorBackend {
  public:
-  virtual ~OperatorService() = default;
+  virtual ~OperatorBackend() = default;
   virtual int FetchOperatorReport(OperatorReport& out) = 0;  // 1 filled, 0 not running
   virtual ReserveOutcome ReserveLease(std::uint32_t address, const ClientId& client,
                                       std::string_view hostName) = 0;
@@ -25,7 +25,7 @@ class OperatorService {
 
 // The reply to one request's bytes; empty (no reply) for bytes that are no request.
 std::vector<std::uint8_t> AnswerOperatorRequest(std::span<const std::uint8_t> request,
-                                                OperatorService& service);
+                                                OperatorBackend& service);
 
 // The server's operator endpoint (meeting::kOperatorEndpoint), served from construction to
 // destruction. A server that cannot have it serves DHCP all the same: whatever keeps it from
@@ -33,7 +33,7 @@ std::vector<std::uint8_t> AnswerOperatorRequest(std::span<const std::uint8_t> re
 // reported there.
 class OperatorEndpoint {
  public:
-  OperatorEndpoint(RequestEndpointSystem& endpoints, OperatorService& service);
+  OperatorEndpoint(RequestEndpointSystem& endpoints, OperatorBackend& service);
   bool IsServing() const { return endpoint_ != nullptr; }
 
  private:

@@ -80,7 +80,7 @@ TEST(OperatorMessages, RoundTripAtTheLimitsAndHostileBytesRefused) {
   EXPECT_FALSE(DecodeOperatorRequest(Bytes{1, 0, 0, 0, 0}));  // a fetch carries nothing
 }
 
-class StandInService final : public OperatorService {
+class StandInService final : public OperatorBackend {
  public:
   int FetchOperatorReport(OperatorReport& out) override {
     out = Report(3, 2, 5);
