@@ -98,6 +98,31 @@ enum LeaseDetailControl : int {
   IDC_LEASE_EXPIRY = 1051,
 };
 
+// The lease detail dialog's 予約: the shown lease becomes a reservation of the running service.
+enum LeaseDetailReserveControl : int {
+  IDC_RESERVE_LEASE = 1126,
+};
+
+// The operator's part of the main window, below the lease list and the service buttons.
+enum OperatorControl : int {
+  IDC_POOL_BAR = 1120,
+  IDC_POOL_NUMBERS = 1121,
+  IDC_POOL_WARNING = 1122,
+  IDC_ROGUE_WARNING = 1123,
+  IDC_ROGUE_ACKNOWLEDGE = 1124,
+  IDC_SHOW_REFUSALS = 1125,
+};
+
+// The refusal window (dialog kRefusalDialog).
+inline constexpr int kRefusalDialog = 140;
+enum RefusalWindowControl : int {
+  IDC_REFUSAL_COUNTS = 1127,
+  IDC_REFUSAL_FILTER = 1128,
+  IDC_REFUSAL_LIST = 1129,
+  IDC_REFUSAL_ADVICE = 1130,
+  IDC_REFUSAL_DUID = 1131,
+};
+
 // The start-up dialog.
 enum StartupDialogControl : int {
   IDC_STARTUP_AUTOMATIC = 1052,

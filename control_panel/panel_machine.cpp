@@ -4,6 +4,7 @@
 #include "control_panel/nt_service_controller.h"
 #include "platform/os_version.h"
 #include "platform/posix/detached_process.h"
+#include "status/operator_client.h"
 
 namespace tamrix {
 
@@ -21,6 +22,19 @@ PanelMachine::PanelMachine(MachinePaths machinePaths)
       manager(paths, registry),
       windows(paths),
       serviceOwner(MakeServiceControl(paths, manager, registry, windows, clock)) {}
+
+int EndpointOperatorService::Fetch(OperatorReport& out) {
+  return FetchOperatorReport(out);
+}
+
+ReserveOutcome EndpointOperatorService::Reserve(std::uint32_t address, const ClientId& client,
+                                                std::string_view hostName) {
+  return RequestReservation(address, client, hostName);
+}
+
+int EndpointOperatorService::Acknowledge(std::uint32_t serverIdentifier) {
+  return AcknowledgeRogueServer(serverIdentifier);
+}
 
 void PanelMachine::LoadSettingsAndStatus() {
   profile = OpenPrivateProfile(files, paths.WindowsDirectory(), kPanelProfileName);

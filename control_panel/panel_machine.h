@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "control_panel/operator_service.h"
 #include "control_panel/panel_settings.h"
 #include "control_panel/service_control.h"
 #include "platform/machine_paths.h"
@@ -20,6 +21,15 @@ namespace tamrix {
 std::unique_ptr<ServiceControl> MakeServiceControl(const MachinePaths& paths,
                                                    ServiceManager& manager, Registry& registry,
                                                    WindowSystem& windows, Clock& clock);
+
+// The running service's operator endpoint on this machine.
+class EndpointOperatorService final : public OperatorService {
+ public:
+  int Fetch(OperatorReport& out) override;
+  ReserveOutcome Reserve(std::uint32_t address, const ClientId& client,
+                         std::string_view hostName) override;
+  int Acknowledge(std::uint32_t serverIdentifier) override;
+};
 
 // The control panel's real pieces of this machine, built in start-up order: first the service
 // controller (it decides NT or 95), then the settings file and its values. TAMRIX.exe and the
@@ -43,6 +53,7 @@ struct PanelMachine {
   ResolverHostLookup hosts;
   std::unique_ptr<PrivateProfile> profile;
   PanelSettings settings;
+  EndpointOperatorService operators;
 };
 
 }  // namespace tamrix

@@ -47,6 +47,11 @@ enum PanelMessage : int {
   MSG_SMTP_NOT_FOUND = 139,
   MSG_POP3_NOT_FOUND = 140,
   MSG_NNTP_NOT_FOUND = 141,
+  // A reservation asked of the running service: the outcomes the reservation page has no
+  // rule for.
+  MSG_CLIENT_HAS_RESERVATION = 142,
+  MSG_SERVICE_NOT_ANSWERING = 143,
+  MSG_RESERVE_REFUSED = 144,
 };
 
 // The UTF-8 text of a message number; empty for a number the panel does not know.

@@ -21,7 +21,8 @@ QLabel* Value(int id, const std::string& text) {
 
 }  // namespace
 
-CLeaseDetailDialog::CLeaseDetailDialog(const LeaseEntry& entry, QWidget* parent) : QDialog(parent) {
+CLeaseDetailDialog::CLeaseDetailDialog(const LeaseEntry& entry, bool reservable, QWidget* parent)
+    : QDialog(parent) {
   setObjectName(QStringLiteral("130"));
   setWindowTitle(Qt8("詳細情報"));
   const LeaseDetail detail = LeaseDetailText(entry);
@@ -35,13 +36,17 @@ CLeaseDetailDialog::CLeaseDetailDialog(const LeaseEntry& entry, QWidget* parent)
 
   QPushButton* release = MakeButton(IDC_RELEASE, "削除");
   release->setEnabled(detail.state.releaseAllowed);
+  QPushButton* reserve = MakeButton(IDC_RESERVE_LEASE, "予約");
+  reserve->setEnabled(reservable);
   QPushButton* close = MakeButton(IDCANCEL, "閉じる");
   close->setDefault(true);
   connect(release, &QPushButton::clicked, this, &QDialog::accept);
+  connect(reserve, &QPushButton::clicked, this, [this] { done(kReserved); });
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
+  buttons->addWidget(reserve);
   buttons->addWidget(release);
   buttons->addWidget(close);
 

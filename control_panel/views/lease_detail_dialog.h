@@ -7,10 +7,13 @@
 namespace tamrix {
 
 // CLeaseDetailDialog: "詳細情報" for one lease. Ends accepted through 削除 (release the lease),
-// rejected through 閉じる.
+// with kReserved through 予約 (make it a reservation; offered only when reservable), rejected
+// through 閉じる.
 class CLeaseDetailDialog final : public QDialog {
  public:
-  explicit CLeaseDetailDialog(const LeaseEntry& entry, QWidget* parent = nullptr);
+  static constexpr int kReserved = QDialog::Accepted + 1;
+
+  CLeaseDetailDialog(const LeaseEntry& entry, bool reservable, QWidget* parent = nullptr);
 };
 
 }  // namespace tamrix

@@ -31,7 +31,7 @@ int RunPanel(int argc, char** argv) {
   HelpWindowViewer help(boxes);
   CStatusDialog dialog({machine.service, leases, boxes, help, machine.files, machine.hosts,
                         machine.settings, *machine.profile, machine.paths.WindowsDirectory(),
-                        machine.paths.SystemDirectory()});
+                        machine.paths.SystemDirectory(), machine.operators});
   boxes.setParent(&dialog);
   help.setOwner(&dialog);  // the help goes with the main window
   PanelEndpoint endpoint(machine.windows, dialog);

@@ -2,10 +2,18 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QColor>
+#include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QPalette>
+#include <QProgressBar>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "common/meeting_names.h"
+#include "control_panel/control_ids.h"
 #include "control_panel/help_viewer.h"
 #include "control_panel/message_boxes.h"
 #include "control_panel/panel_settings.h"
@@ -14,6 +22,7 @@
 #include "control_panel/views/lease_detail_dialog.h"
 #include "control_panel/views/page_widgets.h"
 #include "control_panel/views/panel_icon.h"
+#include "control_panel/views/refusal_window.h"
 #include "control_panel/views/settings_sheet.h"
 #include "control_panel/views/startup_dialog.h"
 #include "platform/dialog_ids.h"
@@ -31,7 +40,10 @@ bool PoolUnset(const PanelSettings& settings) {
 }  // namespace
 
 CStatusDialog::CStatusDialog(StatusDialogContext context, QWidget* parent)
-    : QDialog(parent), context_(context), listing_(context.leases) {
+    : QDialog(parent),
+      context_(context),
+      listing_(context.leases),
+      operatorPanel_(context.operators) {
   setObjectName(QStringLiteral("102"));
   setWindowTitle(Qt8(meeting::kPanelWindowTitle));
   setWindowIcon(PanelIcon(context_.service.IsNT()));
@@ -75,9 +87,13 @@ CStatusDialog::CStatusDialog(StatusDialogContext context, QWidget* parent)
   side->addWidget(Button(IDC_CLOSE));
   side->addWidget(Button(IDC_HELP));
 
-  auto* layout = new QHBoxLayout(this);
-  layout->addWidget(leases, 1);
-  layout->addLayout(side);
+  auto* top = new QHBoxLayout;
+  top->addWidget(leases, 1);
+  top->addLayout(side);
+  // The operator's part goes below, so the list and the service buttons keep their places.
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top, 1);
+  layout->addWidget(MakeOperatorArea());
 
   ServiceControl& service = context_.service;
   connect(Button(IDC_REFRESH), &QPushButton::clicked, this, [this] { RefreshLeaseList(); });
@@ -134,6 +150,8 @@ void CStatusDialog::RefreshLeaseList() {
   // A host name may be 63 characters, far wider than its column.
   SetRowToolTips(list_, [](const QTreeWidgetItem& item) { return item.text(kHostNameColumn); });
   UpdateDetailButton();
+  operatorPanel_.Refresh();
+  ShowOperatorReport();
 }
 
 void CStatusDialog::ApplyStatus(ServiceStatus status) {
@@ -157,9 +175,22 @@ void CStatusDialog::ShowDetail() {
     return;
   }
   const LeaseEntry entry = *selected;  // the refresh after a release replaces the snapshot
-  CLeaseDetailDialog detail(entry, this);
-  if (detail.exec() != QDialog::Accepted) return;
+  CLeaseDetailDialog detail(entry, ReserveAllowed(entry, context_.service.status()), this);
+  const int result = detail.exec();
+  if (result == CLeaseDetailDialog::kReserved) return ReserveLease(entry);
+  if (result != QDialog::Accepted) return;
   listing_.Release(entry);
+  RefreshLeaseList();
+}
+
+void CStatusDialog::ReserveLease(const LeaseEntry& entry) {
+  const int message = operatorPanel_.Reserve(entry);
+  // A service that did not answer is not asked again at once: that would hold the window for
+  // the client's bound a second time.
+  if (message != MSG_NONE) {
+    context_.boxes.ShowMessage(message, PanelMessageText(message));
+    return;
+  }
   RefreshLeaseList();
 }
 
@@ -181,6 +212,17 @@ void CStatusDialog::OpenSettings() {
   sheet.exec();
 }
 
+void CStatusDialog::ShowRefusals() {
+  // The window shows the report of the last refresh; 最新の情報 brings a newer one.
+  CRefusalWindow refusals(operatorPanel_.report(), operatorPanel_.known(), this);
+  refusals.exec();
+}
+
+void CStatusDialog::AcknowledgeRogueServer() {
+  // A refused acknowledgement leaves the alarm up: it stays until the service takes one.
+  if (operatorPanel_.AcknowledgeShown()) ShowOperatorReport();
+}
+
 void CStatusDialog::RunServiceCommand(const std::function<int()>& command) {
   // The commands wait for the service (up to about a minute); say so with the cursor.
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -192,6 +234,78 @@ void CStatusDialog::RunServiceCommand(const std::function<int()>& command) {
 
 void CStatusDialog::UpdateDetailButton() {
   Button(IDC_DETAIL)->setEnabled(SelectedRow(list_) >= 0);
+}
+
+QWidget* CStatusDialog::MakeOperatorArea() {
+  auto* area = new QWidget;
+  auto* layout = new QVBoxLayout(area);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(MakeUsageGroup());
+  layout->addWidget(MakeRogueLine());
+  ShowOperatorReport();
+  return area;
+}
+
+QWidget* CStatusDialog::MakeUsageGroup() {
+  poolBar_ = new QProgressBar;
+  poolBar_->setObjectName(QString::number(IDC_POOL_BAR));
+  poolNumbers_ = MakeLabel("");
+  poolNumbers_->setObjectName(QString::number(IDC_POOL_NUMBERS));
+  poolWarning_ = MakeLabel("");
+  poolWarning_->setObjectName(QString::number(IDC_POOL_WARNING));
+  poolWarning_->setWordWrap(true);
+  QPushButton* refusals = MakeButton(IDC_SHOW_REFUSALS, "拒否履歴");
+  connect(refusals, &QPushButton::clicked, this, [this] { ShowRefusals(); });
+
+  auto* usage = new QGroupBox(Qt8("ｱﾄﾞﾚｽ使用状況"));
+  auto* grid = new QGridLayout(usage);
+  grid->addWidget(poolBar_, 0, 0);
+  grid->addWidget(refusals, 0, 1);
+  grid->addWidget(poolNumbers_, 1, 0, 1, 2);
+  grid->addWidget(poolWarning_, 2, 0, 1, 2);
+  grid->setColumnStretch(0, 1);
+  return usage;
+}
+
+QWidget* CStatusDialog::MakeRogueLine() {
+  rogueLine_ = new QFrame;
+  auto* icon = new QLabel;
+  icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16, 16));
+  rogueText_ = MakeLabel("");
+  rogueText_->setObjectName(QString::number(IDC_ROGUE_WARNING));
+  rogueText_->setWordWrap(true);
+  rogueText_->setTextFormat(Qt::PlainText);
+  rogueText_->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+  QPushButton* acknowledge = MakeButton(IDC_ROGUE_ACKNOWLEDGE, "確認");
+  connect(acknowledge, &QPushButton::clicked, this, [this] { AcknowledgeRogueServer(); });
+  auto* line = new QHBoxLayout(rogueLine_);
+  line->setContentsMargins(0, 0, 0, 0);
+  line->addWidget(icon);
+  line->addWidget(rogueText_, 1);
+  line->addWidget(acknowledge);
+  return rogueLine_;
+}
+
+void CStatusDialog::ShowOperatorReport() {
+  const PoolUsageView usage = operatorPanel_.Usage();
+  poolBar_->setRange(0, std::max(usage.total, 1));
+  poolBar_->setValue(usage.used);
+  poolBar_->setFormat(Qt8(usage.barText));
+  poolBar_->setTextVisible(usage.known);
+  poolNumbers_->setText(Qt8(usage.numbers));
+  poolWarning_->setText(Qt8(usage.warningText));
+  // Red once nothing is left, amber while little is.
+  const bool exhausted = usage.warning == PoolWarning::kExhausted;
+  const QColor color = exhausted ? QColor(0xB0, 0x00, 0x00) : QColor(0xA0, 0x50, 0x00);
+  poolWarning_->setStyleSheet(QStringLiteral("color: %1; font-weight: bold").arg(color.name()));
+  poolWarning_->setVisible(usage.warning != PoolWarning::kNone);
+  QPalette bar = QApplication::palette(poolBar_);
+  if (usage.warning != PoolWarning::kNone) bar.setColor(QPalette::Highlight, color);
+  poolBar_->setPalette(bar);
+
+  const std::string rogue = operatorPanel_.RogueWarning();
+  rogueText_->setText(Qt8(rogue));
+  rogueLine_->setVisible(!rogue.empty());
 }
 
 }  // namespace tamrix

@@ -6,11 +6,15 @@
 #include <string>
 
 #include "control_panel/lease_listing.h"
+#include "control_panel/operator_service.h"
+#include "control_panel/operator_view.h"
 #include "control_panel/service_control.h"
 
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QTreeWidget;
+class QWidget;
 
 namespace tamrix {
 
@@ -33,6 +37,9 @@ struct StatusDialogContext {
   PrivateProfile& profile;
   std::string windowsDirectory;
   std::string systemDirectory;
+  // The pool bar, the refusal window, the other-server alarm and 予約 in the lease detail; a
+  // window not given the service's operator channel shows no report.
+  OperatorService& operators = NoOperatorService();
 };
 
 // CStatusDialog: the main window (kPanelWindowTitle): the lease list, the service status and the
@@ -47,6 +54,7 @@ class CStatusDialog final : public QDialog {
   // Initialize, then the window's own loop; the program ends when it returns.
   int Run();
 
+  // The lease list and the operator report, each fetched once.
   void RefreshLeaseList();
   void ApplyStatus(ServiceStatus status);
 
@@ -55,6 +63,8 @@ class CStatusDialog final : public QDialog {
   void ShowAbout();
   void ChooseStartup();
   void OpenSettings();
+  void ShowRefusals();
+  void AcknowledgeRogueServer();
 
   // Ends the window; a close asked for before its loop runs (setup's, while the first settings
   // sheet is open) keeps the loop from starting at all.
@@ -62,16 +72,28 @@ class CStatusDialog final : public QDialog {
 
   QTreeWidget* list() const { return list_; }
   const LeaseListing& listing() const { return listing_; }
+  const OperatorPanel& operatorPanel() const { return operatorPanel_; }
 
  private:
   void RunServiceCommand(const std::function<int()>& command);
   void UpdateDetailButton();
+  QWidget* MakeOperatorArea();
+  QWidget* MakeUsageGroup();
+  QWidget* MakeRogueLine();
+  void ShowOperatorReport();
+  void ReserveLease(const LeaseEntry& entry);
   QPushButton* Button(int id) const { return buttons_.at(id); }
 
   StatusDialogContext context_;
   LeaseListing listing_;
   QTreeWidget* list_;
   QLabel* status_;
+  OperatorPanel operatorPanel_;
+  QProgressBar* poolBar_ = nullptr;
+  QLabel* poolNumbers_ = nullptr;
+  QLabel* poolWarning_ = nullptr;
+  QWidget* rogueLine_ = nullptr;
+  QLabel* rogueText_ = nullptr;
   std::map<int, QPushButton*> buttons_;
   bool ended_ = false;
 };

@@ -15,6 +15,7 @@
 #include "platform/posix/posix_file_system.h"
 #include "platform/private_profile.h"
 #include "tests/control_panel/fake_lease_source.h"
+#include "tests/control_panel/fake_operator_service.h"
 #include "tests/control_panel/fake_service_control.h"
 #include "tests/control_panel/recording_message_boxes.h"
 #include "tests/fakes/fake_host_lookup.h"
@@ -53,6 +54,7 @@ class PanelRig {
     std::filesystem::create_directories(paths.WindowsDirectory());
     std::filesystem::create_directories(paths.RunDirectory());
     profile = OpenPrivateProfile(files, paths.WindowsDirectory(), "TAMRIX.INI");
+    operators.leases = &leases.table;
   }
   ~PanelRig() {
     dialog.reset();
@@ -78,7 +80,7 @@ class PanelRig {
     service.QueryServiceStatusCode();
     dialog = std::make_unique<CStatusDialog>(
         StatusDialogContext{service, leases, boxes, *helpInUse, files, hosts, settings, *profile,
-                            paths.WindowsDirectory(), paths.SystemDirectory()});
+                            paths.WindowsDirectory(), paths.SystemDirectory(), operators});
     dialog->show();
     if (initialize) dialog->Initialize();
   }
@@ -95,6 +97,7 @@ class PanelRig {
   RecordingMessageBoxes boxes;
   FakeServiceControl service;
   FakeLeaseSource leases;
+  FakeOperatorService operators;
   RecordingHelp help;
   HelpViewer* helpInUse = &help;
   std::unique_ptr<PrivateProfile> profile;

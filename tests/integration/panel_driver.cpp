@@ -74,7 +74,7 @@ int Drive(int argc, char** argv) {
   NoHelp help;
   CStatusDialog dialog({machine.service, leases, boxes, help, machine.files, machine.hosts,
                         machine.settings, *machine.profile, machine.paths.WindowsDirectory(),
-                        machine.paths.SystemDirectory()});
+                        machine.paths.SystemDirectory(), machine.operators});
   dialog.show();
   dialog.Initialize();
 

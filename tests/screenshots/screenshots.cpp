@@ -17,6 +17,7 @@
 #include "control_panel/views/about_dialog.h"
 #include "control_panel/views/help_window.h"
 #include "control_panel/views/lease_detail_dialog.h"
+#include "control_panel/views/refusal_window.h"
 #include "control_panel/views/settings_sheet.h"
 #include "control_panel/views/startup_dialog.h"
 #include "control_panel/views/status_dialog.h"
@@ -50,6 +51,35 @@ class Pictures {
   bool ok_ = true;
 };
 
+// What a busy office's service reports: a nearly full pool, a few refusals (a DUID client among
+// them) and another server heard on the segment.
+OperatorReport BusyReport() {
+  OperatorReport report;
+  report.pool = {38, 3, 3, 2, 4};
+  const Seconds now = static_cast<Seconds>(std::time(nullptr));
+  const std::uint8_t mac[6] = {0x00, 0xA0, 0xC9, 0x12, 0x34, 0x77};
+  const std::uint8_t duid[16] = {0x00, 0x02, 0x00, 0x00, 0xAB, 0x11, 0x01, 0x02,
+                                 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A};
+  ClientId longId = MakeClientId(0xFF, duid, sizeof duid);
+  longId.length = 19;
+  report.recentRefusals = {
+      {now - 600, MakeClientId(1, mac, sizeof mac), "guest-pc", RefusalReason::kNotOnClientList},
+      {now - 300, longId, "raspberrypi", RefusalReason::kClientIdTooLong},
+      {now - 60, MakeClientId(1, mac, sizeof mac), "guest-pc", RefusalReason::kPoolExhausted}};
+  report.refusalCounts[1] = 5;
+  report.refusalCounts[2] = 1;
+  report.refusalCounts[3] = 2;
+  report.rogueServers = {{0xC0A800FE, {0x00, 0x1D, 0x73, 0x12, 0xAB, 0xCD}, now - 900, false}};
+  return report;
+}
+
+// The refusal window with the DUID client selected, so its two settings show.
+void RefusalWindow(Pictures& pictures) {
+  CRefusalWindow window(BusyReport(), true);
+  window.list()->setCurrentItem(window.list()->topLevelItem(1));
+  pictures.Save(&window, QStringLiteral("refusal_window.png"));
+}
+
 // The main window with a running service and a selected row, and the dialogs it opens.
 void MainWindow(Pictures& pictures, const std::string& root) {
   testing::PanelRig rig(root);
@@ -61,12 +91,18 @@ void MainWindow(Pictures& pictures, const std::string& root) {
                                        std::string(kConflictHostName).c_str(),
                                        static_cast<Seconds>(std::time(nullptr)) + 86400 * 3));
   rig.service.service = STATUS_RUNNING;
+  rig.operators.report = BusyReport();
   rig.OpenMainWindow();
   QTreeWidget* list = rig.dialog->list();
   list->setCurrentItem(list->topLevelItem(1));
   pictures.Save(rig.dialog.get(), QStringLiteral("main_window.png"));
+  // The pool used up, the other server acknowledged.
+  rig.operators.report.pool = {41, 3, 4, 2, 0};
+  rig.operators.report.rogueServers[0].acknowledged = true;
+  rig.dialog->RefreshLeaseList();
+  pictures.Save(rig.dialog.get(), QStringLiteral("main_window_exhausted.png"));
 
-  CLeaseDetailDialog detail(rig.leases.table[3]);
+  CLeaseDetailDialog detail(rig.leases.table[3], true);
   pictures.Save(&detail, QStringLiteral("lease_detail.png"));
 
   const std::string programs = JoinPath(rig.paths.SystemDirectory(), "TAMRIX");
@@ -144,6 +180,7 @@ int main(int argc, char** argv) {
   tamrix::Pictures pictures(folder);
   const std::string root = machine.path().toStdString();
   tamrix::MainWindow(pictures, root + "/panel");
+  tamrix::RefusalWindow(pictures);
   tamrix::Sheet(pictures, root + "/sheet");
   tamrix::Setup(pictures);
   return pictures.ok() ? 0 : 1;
