@@ -35,8 +35,9 @@ enum class RefusalReason : std::uint32_t {
   kDeclineIgnored = 5,    // a DECLINE for an address the client was not given
   kBadRelayAddress = 6,   // giaddr no relay agent can have
   kServicePaused = 7,     // the request arrived while the service was paused
+  kBootpNotReserved = 8,  // a BOOTP client without a reservation: BOOTP serves those only
 };
-inline constexpr std::uint32_t kRefusalReasonCount = 7;  // the largest value above
+inline constexpr std::uint32_t kRefusalReasonCount = 8;  // the largest value above
 
 // One request that was not served.
 struct Refusal {

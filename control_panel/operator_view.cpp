@@ -36,6 +36,8 @@ constexpr ReasonRow kReasons[] = {
      "ﾘﾚｰｴｰｼﾞｪﾝﾄのｱﾄﾞﾚｽ(giaddr)が不正な要求でした。ﾙｰﾀｰのDHCPﾘﾚｰ設定を確認して下さい"},
     {RefusalReason::kServicePaused, "一時停止中",
      "ｻｰﾋﾞｽが一時停止していました。応答させるには「続行」を押して下さい"},
+    {RefusalReason::kBootpNotReserved, "BOOTP予約なし",
+     "BOOTPｸﾗｲｱﾝﾄには予約したIPｱﾄﾞﾚｽだけを貸し出します。設定変更の「ｱﾄﾞﾚｽ予約」で予約して下さい"},
 };
 static_assert(std::size(kReasons) == kRefusalReasonCount);
 

@@ -134,11 +134,7 @@ std::optional<Reply> RequestProcessor::AnswerBootp(const ParsedRequest& request,
   const std::uint32_t reserved = table_.FindReservedAddress(request.client);
   if (reserved == 0) {
     events_.Report(EV_NO_ADDRESS, nullptr, std::nullopt);
-    // BOOTP serves reservations only: a client without one is no refusal the log has a reason
-    // for, but an over-long identifier could never have had one.
-    if (request.client.length > kMaxClientIdLength) {
-      Refuse(request, RefusalReason::kClientIdTooLong);
-    }
+    Refuse(request, RefusalReason::kBootpNotReserved);
     return std::nullopt;
   }
   std::array<char, kHostNameField> name{};

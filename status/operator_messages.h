@@ -57,7 +57,7 @@ inline constexpr std::size_t kMaxOperatorReplySize =
     4 + 5 * 4 + kRefusalReasonCount * 4 + 2 + kRecentRefusalLimit * kMaxRefusalSize + 2 +
     kRogueServerLimit * kRogueServerSize;
 static_assert(kMaxOperatorRequestSize == 90);
-static_assert(kMaxOperatorReplySize == 23576);
+static_assert(kMaxOperatorReplySize == 23580);
 
 std::vector<std::uint8_t> EncodeOperatorRequest(const OperatorRequest& request);
 // Nothing for bytes that are not exactly one request.

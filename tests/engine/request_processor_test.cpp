@@ -593,6 +593,7 @@ TEST_F(RequestProcessorTest, EachUnservedRequestIsLoggedOnceWithItsReason) {
     std::int32_t checkClient;
     PacketBuilder packet;
     std::optional<RefusalReason> reason;
+    std::string_view hostName = "pc3";
   } cases[] = {
       {1, From(1).Type(DHCPREQUEST).Requested(kFirst), std::nullopt},
       {1, From(3).Type(DHCPDISCOVER), R::kNotOnClientList},
@@ -603,6 +604,7 @@ TEST_F(RequestProcessorTest, EachUnservedRequestIsLoggedOnceWithItsReason) {
       {0, From(3).Type(DHCPDECLINE).Ciaddr(kFirst), R::kDeclineIgnored},
       {0, From(3).Type(DHCPDISCOVER).Option(opt::kClientIdentifier, duid), R::kClientIdTooLong},
       {1, From(3).Type(DHCPDISCOVER).Option(opt::kClientIdentifier, duid), R::kClientIdTooLong},
+      {0, From(3).NoCookie(), R::kBootpNotReserved, ""},  // BOOTP carries no options
   };
   ASSERT_EQ(allowed.InsertAllowedClient(Id(1)), 0);
   LeaseTableSettings pool = PoolSettings();
@@ -619,7 +621,7 @@ TEST_F(RequestProcessorTest, EachUnservedRequestIsLoggedOnceWithItsReason) {
     ASSERT_EQ(report.recentRefusals.size(), c.reason ? 1u : 0u);
     if (!c.reason) continue;
     const Refusal& r = report.recentRefusals[0];
-    EXPECT_TRUE(r.reason == *c.reason && r.hostName == "pc3" && r.time == clock.Now());
+    EXPECT_TRUE(r.reason == *c.reason && r.hostName == c.hostName && r.time == clock.Now());
     EXPECT_EQ(report.refusalCounts[static_cast<std::size_t>(*c.reason)], 1u);
   }
 }

@@ -48,17 +48,17 @@ TEST(OperatorMessages, RoundTripAtTheLimitsAndHostileBytesRefused) {
   EXPECT_EQ(capped->report->recentRefusals.back().hostName.size(), 63u);
   EXPECT_EQ(capped->report->rogueServers.back().serverIdentifier, 31u);
 
-  // Two refusals without names and one server: counts at 52 and 108, the first name's length
-  // at 76 and its reason at 77, the server's flag at 124, the free count's low byte at 20.
+  // Two refusals without names and one server: counts at 56 and 112, the first name's length
+  // at 80 and its reason at 81, the server's flag at 128, the free count's low byte at 20.
   const Bytes small = Encoded(Report(2, 1, 0));
-  ASSERT_EQ(small.size(), 125u);
+  ASSERT_EQ(small.size(), 129u);
   for (std::size_t cut = 0; cut <= small.size() + 1; ++cut) {
     Bytes hostile = small;
     hostile.resize(cut);  // the result alone (4 bytes) is a whole reply
     EXPECT_EQ(DecodeOperatorReply(hostile).has_value(), cut == 4 || cut == small.size()) << cut;
   }
   const std::pair<std::size_t, std::uint8_t> patches[] = {
-      {52, 0xFF}, {53, 1}, {108, 33}, {76, 64}, {77, 0}, {77, 8}, {124, 2}, {7, 0x80}, {20, 200}};
+      {56, 0xFF}, {57, 1}, {112, 33}, {80, 64}, {81, 0}, {81, 9}, {128, 2}, {7, 0x80}, {20, 200}};
   for (const auto& [offset, value] : patches) {
     Bytes hostile = small;
     hostile[offset] = value;
