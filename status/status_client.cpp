@@ -1,27 +1,16 @@
 #include "status/status_client.h"
 
-#include <time.h>
 
 #include <algorithm>
 #include <utility>
 
+#include "common/deadline.h"
 #include "platform/machine_paths.h"
 #include "platform/posix/posix_shared_block.h"
 
 namespace tamrix {
 
 namespace {
-
-long long MonotonicMilliseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
-}
-
-// Milliseconds left until the deadline, at least 0.
-int Left(long long deadline) {
-  return static_cast<int>(std::max(0LL, deadline - MonotonicMilliseconds()));
-}
 
 // Releases the exchange lock however the exchange ends, even after another object was cut short
 // (a lock left held would keep this thread's robust list pointing into it).
@@ -48,14 +37,14 @@ bool StatusClient::Exchange(const std::function<void(StatusBlockView&)>& write,
   // Not there means the service is not running: give up at once, without waiting.
   std::unique_ptr<SharedBlock> block = blocks_.Open(StatusBlockNames(), StatusBlock::kSize);
   if (!block) return false;
-  const long long deadline = MonotonicMilliseconds() + std::max(0, options_.waitBoundMs);
+  const Deadline deadline(options_.waitBoundMs);
   // Every touch of the objects is an access that fails, instead of faulting, when another
   // process cuts one short; the exchange then fails like one the service did not answer.
   SharedBlock& b = *block;
 
   // A lock whose holder died is ours all the same: the service gives a lost turn out again.
   ExchangeLock locked = ExchangeLock::kBusy;
-  if (!b.Access([&] { locked = b.LockExchange(std::max(1, Left(deadline))); }) ||
+  if (!b.Access([&] { locked = b.LockExchange(std::max(1, deadline.LeftMs())); }) ||
       locked == ExchangeLock::kBusy) {
     return false;
   }
@@ -63,7 +52,7 @@ bool StatusClient::Exchange(const std::function<void(StatusBlockView&)>& write,
   Step(ExchangeStep::kLocked);
 
   bool taken = false;
-  if (!b.Access([&] { taken = b.Wait(BlockEvent::kTurn, Left(deadline)); }) || !taken) {
+  if (!b.Access([&] { taken = b.Wait(BlockEvent::kTurn, deadline.LeftMs()); }) || !taken) {
     return false;
   }
   Step(ExchangeStep::kTurnTaken);
@@ -82,12 +71,12 @@ bool StatusClient::Exchange(const std::function<void(StatusBlockView&)>& write,
   // again by an idle service), not the answer; stray ones never stretch the wait past its bound.
   bool answered = false;
   if (!b.Access([&] {
-        while (b.Wait(BlockEvent::kTurn, Left(deadline))) {
+        while (b.Wait(BlockEvent::kTurn, deadline.LeftMs())) {
           if (view.Command() == 0) {
             answered = true;
             return;
           }
-          if (Left(deadline) == 0) return;
+          if (deadline.LeftMs() == 0) return;
         }
       }) ||
       !answered) {

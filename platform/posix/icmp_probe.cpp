@@ -5,13 +5,14 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <random>
+
+#include "common/deadline.h"
 
 namespace tamrix {
 
@@ -24,12 +25,6 @@ constexpr std::size_t kReplyBufferSize = 4096;
 
 std::uint16_t Get16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
-}
-
-long long MonotonicMilliseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
 }  // namespace
@@ -152,11 +147,11 @@ int IcmpProbe::SendEcho(std::uint32_t address, int timeoutMilliseconds) {
              reinterpret_cast<const sockaddr*>(&destination), sizeof destination) < 0) {
     return 0;
   }
-  const long long deadline = MonotonicMilliseconds() + std::max(0, timeoutMilliseconds);
+  const Deadline deadline(timeoutMilliseconds);
   for (;;) {
-    const long long left = deadline - MonotonicMilliseconds();
+    const int left = deadline.LeftMs();
     pollfd waiting{fd_.get(), POLLIN, 0};
-    const int ready = poll(&waiting, 1, static_cast<int>(std::max(0LL, left)));
+    const int ready = poll(&waiting, 1, left);
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0) return 0;
     // Everything queued is looked at before the clock is read again.

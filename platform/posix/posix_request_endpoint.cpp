@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,21 +9,12 @@
 #include <thread>
 #include <utility>
 
+#include "common/deadline.h"
 #include "platform/posix/operator_access.h"
 #include "platform/posix/unix_endpoint.h"
 
 namespace tamrix {
 namespace {
-
-long long MonotonicMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
-}
-
-int Left(long long deadline) {
-  return static_cast<int>(std::max(0LL, deadline - MonotonicMs()));
-}
 
 // One whole message, or nothing: its true length, which may be more than the buffer holds.
 ssize_t ReceiveMessage(int fd, std::vector<std::uint8_t>& buffer, int flags) {
@@ -132,22 +122,22 @@ std::unique_ptr<RequestEndpoint> PosixRequestEndpointSystem::Serve(std::string_v
 std::optional<std::vector<std::uint8_t>> PosixRequestEndpointSystem::Call(
     std::string_view name, std::span<const std::uint8_t> request, std::size_t maxReplySize,
     int timeoutMs) {
-  const long long deadline = MonotonicMs() + std::max(0, timeoutMs);
+  const Deadline deadline(timeoutMs);
   UnixAddress address;
   if (!address.Set(EndpointPath(name))) return std::nullopt;
   UniqueFd connection(socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
   if (!connection.valid()) return std::nullopt;
   // Bounds the connect (a full backlog) and the send alike.
-  SetSocketTimeout(connection.get(), SO_SNDTIMEO, Left(deadline));
+  SetSocketTimeout(connection.get(), SO_SNDTIMEO, deadline.LeftMs());
   int rc;
   do {
     rc = connect(connection.get(), address.get(), address.size());
-  } while (rc != 0 && errno == EINTR && Left(deadline) > 0);
+  } while (rc != 0 && errno == EINTR && deadline.LeftMs() > 0);
   if (rc != 0 || !SendWhole(connection.get(), request)) return std::nullopt;
 
   pollfd answer{connection.get(), POLLIN, 0};
   do {
-    rc = poll(&answer, 1, Left(deadline));
+    rc = poll(&answer, 1, deadline.LeftMs());
   } while (rc < 0 && errno == EINTR);
   if (rc <= 0) return std::nullopt;
   std::vector<std::uint8_t> reply(maxReplySize + 1);
