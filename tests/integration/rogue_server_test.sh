@@ -3,7 +3,7 @@
 # TAMRIXs.exe, with a machine and a pool of its own and without CAP_NET_RAW, answers from a third
 # namespace on the same bridge; a client asks a few times. Our server lists the other one exactly
 # once, by its address and hardware address, and never itself; the other one, deaf to other
-# servers, serves all the same.
+# servers, answers all the same (which is how ours hears it) and lists nobody.
 #   rogue_server_test.sh OPERATOR_DRIVER
 set -u
 . "$(dirname "$0")/tamrix95_lib.sh"
@@ -73,8 +73,8 @@ done
 check "the operator acknowledges it" timeout 20 "$DRIVER" acknowledge "$ROGUE_ADDR"
 check "it stays listed, acknowledged" listed_once acknowledged
 echo "     listed: $(rogues | tr '\n' ';')"
-rogue_table() { TAMRIX_SYSROOT=$ROGUE_ROOT t95_leases | grep -q '^192\.0\.2\.2[01][0-9] '; }
-check "the other server answered the client" rogue_table
+# Its answers were heard above; whether it still holds an offer is a race the client decides (a
+# REQUEST for our server's address cancels it), so its table is not asked.
 check "the other server, deaf, lists nobody" t95_eq "$(TAMRIX_SYSROOT=$ROGUE_ROOT rogues)" ""
 check "our server still runs" t95_window_up
 check "our server stops on close, its listener with it" t95_close
