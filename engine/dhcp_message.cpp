@@ -8,11 +8,6 @@ namespace {
 
 using namespace dhcp_offset;
 
-std::uint32_t BigEndian32(std::span<const std::uint8_t> b) {
-  return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) |
-         std::uint32_t{b[3]};
-}
-
 // htype, then up to 16 chaddr bytes. The length byte is hlen + 1 even when hlen says more than
 // chaddr holds, so such an identifier stays over-long and every lease operation refuses it.
 // hlen 255 would wrap to an empty (and so servable) identifier; it saturates instead.
@@ -62,24 +57,17 @@ void TakeOption(std::uint8_t code, std::span<const std::uint8_t> data, ParsedReq
   }
 }
 
-bool HasMagicCookie(const DhcpMessage& message) {
-  return std::equal(kMagicCookie.begin(), kMagicCookie.end(), message.bytes.begin() + kCookie);
-}
-
-void ReadOptions(const DhcpMessage& message, ParsedRequest& request) {
-  ByteCursor cursor(std::span(message.bytes.data(), message.received), kOptions);
-  std::uint8_t code = 0;
-  while (cursor.offset() < kOptionsReadLimit && cursor.ReadU8(code)) {
-    if (code == dhcp_option::kEnd) return;
-    if (code == dhcp_option::kPad) continue;
-    std::uint8_t length = 0;
-    std::span<const std::uint8_t> data;
-    if (!cursor.ReadU8(length) || !cursor.ReadBytes(length, data)) return;
-    TakeOption(code, data, request);
-  }
-}
-
 }  // namespace
+
+std::uint32_t BigEndian32(std::span<const std::uint8_t> b) {
+  return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) |
+         std::uint32_t{b[3]};
+}
+
+bool HasMagicCookie(std::span<const std::uint8_t> message) {
+  return message.size() >= kOptions &&
+         std::equal(kMagicCookie.begin(), kMagicCookie.end(), message.begin() + kCookie);
+}
 
 RequestMask RequestMaskBit(std::uint8_t optionCode) {
   switch (optionCode) {
@@ -161,7 +149,12 @@ ParsedRequest ParseRequest(const DhcpMessage& message) {
   request.client = ClientIdFromHeader(message);
   request.clientAddress = message.U32(kCiaddr);
   request.relayAddress = message.U32(kGiaddr);
-  if (HasMagicCookie(message)) ReadOptions(message, request);
+  if (HasMagicCookie(message.bytes)) {
+    ForEachOption(std::span(message.bytes.data(), message.received), kOptionsReadLimit,
+                  [&](std::uint8_t code, std::span<const std::uint8_t> data) {
+                    TakeOption(code, data, request);
+                  });
+  }
   if (!request.hasRequestedOption && request.clientAddress != 0) {
     request.requestedAddress = request.clientAddress;
   }

@@ -12,6 +12,9 @@ namespace tamrix {
 
 inline constexpr std::size_t kDhcpMessageSize = 548;
 
+// The op field of any server's answer.
+inline constexpr std::uint8_t kBootReply = 2;
+
 // Fixed header offsets of the 548-byte message.
 namespace dhcp_offset {
 inline constexpr std::size_t kOp = 0;
@@ -125,6 +128,28 @@ class ByteCursor {
   std::span<const std::uint8_t> data_;
   std::size_t offset_;
 };
+
+// The four bytes (at least four must be there) as a number sent in network order.
+std::uint32_t BigEndian32(std::span<const std::uint8_t> bytes);
+
+// True when the magic cookie stands at its place; a message too short to hold it has none.
+bool HasMagicCookie(std::span<const std::uint8_t> message);
+
+// Hands each option after the cookie to take(code, data), in order, skipping pad, until the end
+// option, an option that begins at readLimit or later, or one whose length runs past the bytes.
+template <typename Take>
+void ForEachOption(std::span<const std::uint8_t> message, std::size_t readLimit, Take&& take) {
+  ByteCursor cursor(message, dhcp_offset::kOptions);
+  std::uint8_t code = 0;
+  while (cursor.offset() < readLimit && cursor.ReadU8(code)) {
+    if (code == dhcp_option::kEnd) return;
+    if (code == dhcp_option::kPad) continue;
+    std::uint8_t length = 0;
+    std::span<const std::uint8_t> data;
+    if (!cursor.ReadU8(length) || !cursor.ReadBytes(length, data)) return;
+    take(code, data);
+  }
+}
 
 // What the engine keeps of one request.
 struct ParsedRequest {

@@ -65,7 +65,7 @@ class OptionWriter {
 // The header every reply shares. xid, chaddr, sname and file stay as the request had them.
 void WriteCommonHeader(DhcpMessage& message, ReplyAddressing addressing, bool dhcp) {
   const bool relayed = message.U32(kGiaddr) != 0;
-  message.SetU8(kOp, 2);
+  message.SetU8(kOp, kBootReply);
   message.SetU8(kHtype, 1);
   message.SetU8(kHlen, 6);
   if (dhcp) {

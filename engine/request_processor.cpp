@@ -13,8 +13,6 @@
 namespace tamrix {
 namespace {
 
-constexpr std::uint8_t kBootReply = 2;  // op of every server's answer
-
 struct Destination {
   std::uint32_t address = kBroadcastAddress;
   std::uint16_t port = kClientPort;

@@ -11,7 +11,6 @@
 namespace tamrix {
 namespace {
 
-constexpr std::uint8_t kBootReply = 2;
 constexpr std::uint8_t kEthernetType = 1;  // the hardware type the alarm names the sender by
 
 struct AnswerOptions {
@@ -19,29 +18,19 @@ struct AnswerOptions {
   std::uint32_t serverIdentifier = 0;
 };
 
-std::uint32_t BigEndian32(std::span<const std::uint8_t> b) {
-  return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) |
-         std::uint32_t{b[3]};
-}
-
 // The first message type and server identifier, each taken only at its exact length. The walk
 // ends at the end option or at an option that runs past the message, keeping what came before.
 AnswerOptions ReadAnswerOptions(std::span<const std::uint8_t> message) {
   AnswerOptions found;
-  ByteCursor cursor(message, dhcp_offset::kOptions);
-  std::uint8_t code = 0;
-  while (cursor.ReadU8(code) && code != dhcp_option::kEnd) {
-    if (code == dhcp_option::kPad) continue;
-    std::uint8_t length = 0;
-    std::span<const std::uint8_t> data;
-    if (!cursor.ReadU8(length) || !cursor.ReadBytes(length, data)) break;
-    if (code == dhcp_option::kMessageType && length == 1 && found.messageType == 0) {
-      found.messageType = data[0];
-    } else if (code == dhcp_option::kServerIdentifier && length == 4 &&
-               found.serverIdentifier == 0) {
-      found.serverIdentifier = BigEndian32(data);
-    }
-  }
+  ForEachOption(
+      message, message.size(), [&](std::uint8_t code, std::span<const std::uint8_t> data) {
+        if (code == dhcp_option::kMessageType && data.size() == 1 && found.messageType == 0) {
+          found.messageType = data[0];
+        } else if (code == dhcp_option::kServerIdentifier && data.size() == 4 &&
+                   found.serverIdentifier == 0) {
+          found.serverIdentifier = BigEndian32(data);
+        }
+      });
   return found;
 }
 
@@ -50,8 +39,7 @@ AnswerOptions ReadAnswerOptions(std::span<const std::uint8_t> message) {
 // address it sent from.
 std::optional<std::uint32_t> AnsweringServer(const HeardAnswer& answer) {
   const std::span<const std::uint8_t> m = answer.message;
-  if (m.size() < dhcp_offset::kOptions || m[dhcp_offset::kOp] != kBootReply ||
-      !std::equal(kMagicCookie.begin(), kMagicCookie.end(), m.begin() + dhcp_offset::kCookie)) {
+  if (!HasMagicCookie(m) || m[dhcp_offset::kOp] != kBootReply) {
     return std::nullopt;
   }
   const AnswerOptions options = ReadAnswerOptions(m);
