@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 
+#include "common/address.h"
 #include "common/client_id.h"
 #include "common/event_catalogue.h"
 #include "common/operator_report.h"
@@ -18,9 +19,6 @@ class EventSink;
 class LeaseTable;
 class RefusalLog;
 struct ServerSettings;
-
-inline constexpr std::uint16_t kServerPort = 67;
-inline constexpr std::uint16_t kClientPort = 68;
 
 // A reply ready to send, and the report that follows a successful send.
 struct Reply {

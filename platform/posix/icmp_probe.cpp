@@ -13,6 +13,7 @@
 #include <random>
 
 #include "common/deadline.h"
+#include "platform/posix/ipv4_packet.h"
 
 namespace tamrix {
 
@@ -57,18 +58,10 @@ std::vector<std::uint8_t> BuildEchoRequest(std::uint16_t identifier, std::uint16
 
 std::optional<std::span<const std::uint8_t>> IcmpInsideIpv4(std::span<const std::uint8_t> packet,
                                                             std::uint32_t& from) {
-  if (packet.size() < 20 || (packet[0] >> 4) != 4) return std::nullopt;
-  const std::size_t headerSize = static_cast<std::size_t>(packet[0] & 0x0F) * 4;
-  const std::size_t totalSize = Get16(&packet[2]);
-  if (headerSize < 20 || headerSize > packet.size() || packet[9] != IPPROTO_ICMP) {
-    return std::nullopt;
-  }
-  if (totalSize < headerSize) return std::nullopt;
-  const std::size_t end = std::min(totalSize, packet.size());
-  from = static_cast<std::uint32_t>(packet[12]) << 24 |
-         static_cast<std::uint32_t>(packet[13]) << 16 |
-         static_cast<std::uint32_t>(packet[14]) << 8 | packet[15];
-  return packet.subspan(headerSize, end - headerSize);
+  const std::optional<Ipv4Packet> ip = ReadIpv4Packet(packet);
+  if (!ip || ip->protocol != IPPROTO_ICMP) return std::nullopt;
+  from = ip->source;
+  return ip->payload;
 }
 
 bool IsOurEchoReply(std::span<const std::uint8_t> icmp, std::uint32_t from, std::uint32_t target,

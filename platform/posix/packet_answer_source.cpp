@@ -17,6 +17,9 @@
 #include <exception>
 #include <iterator>
 
+#include "common/address.h"
+#include "platform/posix/ipv4_packet.h"
+
 #ifndef PACKET_IGNORE_OUTGOING
 #define PACKET_IGNORE_OUTGOING 23
 #endif
@@ -24,11 +27,7 @@
 namespace tamrix {
 namespace {
 
-constexpr std::uint16_t kServerPort = 67;
-constexpr std::uint16_t kClientPort = 68;
-constexpr std::size_t kIpv4HeaderSize = 20;
 constexpr std::size_t kUdpHeaderSize = 8;
-constexpr std::uint16_t kFragmentBits = 0x3FFF;  // more-fragments flag and fragment offset
 constexpr std::size_t kLargestPacket = 65535;    // an IPv4 packet's total length field
 // The longest Stop waits should its eventfd not wake the thread, and the most packets taken in a
 // row before the thread looks at the stop flag again.
@@ -44,7 +43,7 @@ constexpr sock_filter kAnswersOnly[] = {
     BPF_STMT(BPF_LD | BPF_B | BPF_ABS, 9),                     // protocol
     BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, IPPROTO_UDP, 0, 8),    // UDP, else drop
     BPF_STMT(BPF_LD | BPF_H | BPF_ABS, 6),                     // flags and fragment offset
-    BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, kFragmentBits, 6, 0),  // a fragment: drop
+    BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, kIpv4FragmentBits, 6, 0),  // a fragment: drop
     BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),                    // X = IP header length
     BPF_STMT(BPF_LD | BPF_H | BPF_IND, 0),                     // UDP source port
     BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kServerPort, 0, 3),    // 67, else drop
@@ -92,23 +91,19 @@ bool IsFromAnotherHost(const sockaddr_ll& from, socklen_t size) {
 }  // namespace
 
 bool ReadDhcpAnswer(std::span<const std::uint8_t> packet, HeardAnswer& answer) {
-  if (packet.size() < kIpv4HeaderSize || (packet[0] >> 4) != 4) return false;
-  const std::size_t headerSize = static_cast<std::size_t>(packet[0] & 0x0F) * 4;
-  const std::size_t totalSize = Get16(packet, 2);
-  // The total length bounds the packet (Ethernet pads short frames); a cut packet is refused.
-  if (headerSize < kIpv4HeaderSize || totalSize < headerSize + kUdpHeaderSize ||
-      totalSize > packet.size()) {
+  const std::optional<Ipv4Packet> ip = ReadIpv4Packet(packet);
+  if (!ip || ip->cut || ip->fragment || ip->protocol != IPPROTO_UDP ||
+      ip->payload.size() < kUdpHeaderSize) {
     return false;
   }
-  if (packet[9] != IPPROTO_UDP || (Get16(packet, 6) & kFragmentBits) != 0) return false;
-  const std::span<const std::uint8_t> udp = packet.subspan(headerSize, totalSize - headerSize);
+  const std::span<const std::uint8_t> udp = ip->payload;
   const std::size_t udpSize = Get16(udp, 4);
   if (Get16(udp, 0) != kServerPort || Get16(udp, 2) != kClientPort || udpSize < kUdpHeaderSize ||
       udpSize > udp.size()) {
     return false;
   }
   answer.message = udp.subspan(kUdpHeaderSize, udpSize - kUdpHeaderSize);
-  answer.sourceAddress = std::uint32_t{Get16(packet, 12)} << 16 | Get16(packet, 14);
+  answer.sourceAddress = ip->source;
   return true;
 }
 
