@@ -8,20 +8,22 @@
 
 namespace tamrix {
 
+std::string ListTimeText(Seconds time) {
+  const LocalDateTime t = ToLocalDateTime(time);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
+  return text;
+}
+
 std::string LeaseLineText(const LeaseEntry& entry) {
   const char mark = HasOfferedBit(entry.state) ? '*' : ' ';
   const std::uint32_t a = entry.address;
-  char line[96];
-  if (entry.expiry == 0) {
-    std::snprintf(line, sizeof line, "%c\t%3u.%3u.%3u.%3u\t<無期限>\t", mark, a >> 24,
-                  (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
-  } else {
-    const LocalDateTime t = ToLocalDateTime(entry.expiry);
-    std::snprintf(line, sizeof line, "%c\t%3u.%3u.%3u.%3u\t%04d/%02d/%02d %02d:%02d:%02d\t", mark,
-                  a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF, t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-  }
-  return line + Cp932ToUtf8(HostName(entry));
+  char line[32];
+  std::snprintf(line, sizeof line, "%c\t%3u.%3u.%3u.%3u\t", mark, a >> 24, (a >> 16) & 0xFF,
+                (a >> 8) & 0xFF, a & 0xFF);
+  const std::string expiry = entry.expiry == 0 ? "<無期限>" : ListTimeText(entry.expiry);
+  return line + expiry + "\t" + Cp932ToUtf8(HostName(entry));
 }
 
 LeaseState LeaseStateText(std::uint32_t state) {

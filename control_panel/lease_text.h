@@ -15,6 +15,9 @@ namespace tamrix {
 // parts are joined by tabs. The host name is shown as UTF-8.
 std::string LeaseLineText(const LeaseEntry& entry);
 
+// "YYYY/MM/DD hh:mm:ss" in local time, as the lists show a moment.
+std::string ListTimeText(Seconds time);
+
 struct LeaseState {
   std::string_view text;
   bool releaseAllowed = true;

@@ -6,8 +6,8 @@
 #include <iterator>
 
 #include "common/address.h"
+#include "control_panel/lease_text.h"
 #include "control_panel/panel_messages.h"
-#include "platform/clock.h"
 #include "platform/text_encoding.h"
 
 namespace tamrix {
@@ -56,12 +56,7 @@ int Count(int value) {
 }
 
 std::string TimeText(Seconds time) {
-  if (time == 0) return {};
-  const LocalDateTime t = ToLocalDateTime(time);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                t.minute, t.second);
-  return text;
+  return time == 0 ? std::string() : ListTimeText(time);
 }
 
 // An identifier longer than the 17 bytes kept says so, or it would pass for a whole one.
